@@ -1,0 +1,118 @@
+#include "Dispatch.h"
+
+#include "runtime/Exception.h"
+
+#include <new>
+
+namespace Automation {
+
+QString InvokeKindName(InvokeKind kind)
+{
+    switch (kind) {
+    case InvokeKind::PropertyGet:
+        return QStringLiteral("property");
+    case InvokeKind::Method:
+        return QStringLiteral("method");
+    case InvokeKind::Procedure:
+        return QStringLiteral("procedure");
+    }
+    return QString();
+}
+
+Variant DispatchTable::Invoke(const QString& member, InvokeKind, const Arguments& args)
+{
+    const auto it = FMembers.constFind(member.toLower());
+    if (it == FMembers.constEnd())
+        throw EOleException(QStringLiteral("メンバー %1 はありません。").arg(member));
+    return (*it)(args);
+}
+
+void DispatchTable::AddMember(const QString& name, Handler handler)
+{
+    FMembers.insert(name.toLower(), std::move(handler));
+}
+
+QString DispatchTable::TextArg(const Arguments& args, std::size_t index)
+{
+    if (index >= args.size())
+        throw EOleException(QStringLiteral("%1番目の引数がありません。").arg(index + 1));
+    return VarToText(args[index], QStringLiteral("%1番目の引数").arg(index + 1));
+}
+
+qint32 DispatchTable::IntArg(const Arguments& args, std::size_t index)
+{
+    if (index >= args.size())
+        throw EOleException(QStringLiteral("%1番目の引数がありません。").arg(index + 1));
+    return VarToInt(args[index], QStringLiteral("%1番目の引数").arg(index + 1));
+}
+
+QString OleRef::ClassName() const
+{
+    return FObject ? FObject->ClassName() : QStringLiteral("(null)");
+}
+
+QString OleRef::Context(const QString& member) const
+{
+    return ClassName() + QLatin1Char('.') + member;
+}
+
+Variant OleRef::Invoke(const QString& member, InvokeKind kind, const Arguments& args) const
+{
+    if (!FObject)
+        throw EOleException(QStringLiteral("オートメーションエラー (%1): オブジェクトが設定されていません。")
+                                .arg(Context(member)));
+    try {
+        return FObject->Invoke(member, kind, args);
+    } catch (const Exception& e) {
+        throw EOleException(
+            QStringLiteral("オートメーションエラー (%1): %2").arg(Context(member), e.Message()));
+    } catch (const std::bad_alloc&) {
+        throw EOleException(
+            QStringLiteral("オートメーションエラー (%1): メモリが不足しています。").arg(Context(member)));
+    } catch (const std::exception& e) {
+        throw EOleException(QStringLiteral("オートメーションエラー (%1): %2")
+                                .arg(Context(member), QString::fromLocal8Bit(e.what())));
+    }
+}
+
+Variant OleRef::Get(const QString& member, const Arguments& args) const
+{
+    return Invoke(member, InvokeKind::PropertyGet, args);
+}
+
+Variant OleRef::Call(const QString& member, const Arguments& args) const
+{
+    return Invoke(member, InvokeKind::Method, args);
+}
+
+void OleRef::Exec(const QString& member, const Arguments& args) const
+{
+    Invoke(member, InvokeKind::Procedure, args);
+}
+
+QString OleRef::GetText(const QString& member, const Arguments& args) const
+{
+    return VarToText(Get(member, args), Context(member));
+}
+
+qint32 OleRef::GetInt(const QString& member, const Arguments& args) const
+{
+    return VarToInt(Get(member, args), Context(member));
+}
+
+TDateTime OleRef::GetDateTime(const QString& member, const Arguments& args) const
+{
+    return VarToDateTime(Get(member, args), Context(member));
+}
+
+OleRef OleRef::GetObject(const QString& member, const Arguments& args) const
+{
+    return OleRef(VarToObject(Get(member, args), Context(member)));
+}
+
+OleRef OleRef::CallObject(const QString& member, const Arguments& args) const
+{
+    return OleRef(VarToObject(Call(member, args), Context(member)));
+}
+
+} // namespace Automation

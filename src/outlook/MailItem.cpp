@@ -1,0 +1,176 @@
+#include "MailItem.h"
+
+#include "support/Utility.h"
+
+#include <array>
+
+using Automation::OleRef;
+
+namespace Outlook {
+
+QString TRecipient::GetName() const { return Item.GetText(QStringLiteral("Name")); }
+QString TRecipient::GetAddress() const { return Item.GetText(QStringLiteral("Address")); }
+
+QString TAttachment::GetFileName() const { return Item.GetText(QStringLiteral("FileName")); }
+
+void TAttachment::SaveAsFile(const QString& path) const
+{
+    Item.Call(QStringLiteral("SaveAsFile"), {path});
+}
+
+QString TMailItem::GetEntryID() const { return Item.GetText(QStringLiteral("EntryID")); }
+QString TMailItem::GetSubject() const { return Item.GetText(QStringLiteral("Subject")); }
+QString TMailItem::GetBody() const { return Item.GetText(QStringLiteral("Body")); }
+QString TMailItem::GetReplyRecipientNames() const
+{
+    return Item.GetText(QStringLiteral("ReplyRecipientNames"));
+}
+TDateTime TMailItem::GetSentOn() const { return Item.GetDateTime(QStringLiteral("SentOn")); }
+TDateTime TMailItem::GetReceivedTime() const
+{
+    return Item.GetDateTime(QStringLiteral("ReceivedTime"));
+}
+
+QString TMailItem::GetSenderName() const
+{
+    try {
+        return Item.GetText(QStringLiteral("SenderName"));
+    } catch (...) {
+    }
+    try {
+        const std::vector<TRecipient> recipients = Reply().GetRecipients();
+        return recipients.empty() ? QString() : recipients.front().GetName();
+    } catch (...) {
+    }
+    return QString();
+}
+
+QString TMailItem::GetSenderEmailAddress() const
+{
+    try {
+        return Item.GetText(QStringLiteral("SenderEmailAddress"));
+    } catch (...) {
+    }
+    try {
+        const std::vector<TRecipient> recipients = Reply().GetRecipients();
+        return recipients.empty() ? QString() : recipients.front().GetAddress();
+    } catch (...) {
+    }
+    return QString();
+}
+
+QString TMailItem::GetFrom() const
+{
+    const QString name = GetSenderName();
+    const QString address = GetSenderEmailAddress();
+    return CreateMailAddressPair(name, address)->GetText();
+}
+
+TMailItem TMailItem::Reply() const { return TMailItem(Item.CallObject(QStringLiteral("Reply"))); }
+
+std::vector<TRecipient> TMailItem::GetRecipients() const
+{
+    std::vector<TRecipient> result;
+    OleRef collection = Item.GetObject(QStringLiteral("Recipients"));
+    const qint32 count = collection.GetInt(QStringLiteral("Count"));
+    result.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (qint32 i = 1; i <= count; ++i)
+        result.emplace_back(collection.GetObject(QStringLiteral("Item"), {i}));
+    return result;
+}
+
+std::vector<TAttachment> TMailItem::GetAttachments() const
+{
+    std::vector<TAttachment> result;
+    OleRef collection = Item.GetObject(QStringLiteral("Attachments"));
+    const qint32 count = collection.GetInt(QStringLiteral("Count"));
+    result.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (qint32 i = 1; i <= count; ++i)
+        result.emplace_back(collection.GetObject(QStringLiteral("Item"), {i}));
+    return result;
+}
+
+void TMailItem::SplitRecipients()
+{
+    std::vector<IMailAddressPairPtr> pool;
+    for (const TRecipient& recipient : GetRecipients()) {
+        const QString name = recipient.GetName();
+        pool.push_back(CreateMailAddressPair(name, recipient.GetAddress()));
+    }
+    static const std::array<QString, 3> headers = {QStringLiteral("To"), QStringLiteral("CC"),
+                                                   QStringLiteral("BCC")};
+    std::vector<std::vector<IMailAddressPairPtr>> lists;
+    for (const QString& header : headers) {
+        std::vector<IMailAddressPairPtr> list;
+        const QStringList pieces =
+            TUtility::Split(Item.GetText(header), QStringLiteral("; "), false);
+        for (const QString& piece : pieces) {
+            for (auto it = pool.begin(); it != pool.end(); ++it) {
+                if ((*it)->GetName() == piece) {
+                    list.push_back(*it);
+                    pool.erase(it);
+                    break;
+                }
+            }
+        }
+        lists.push_back(std::move(list));
+    }
+    AddressLists = std::move(lists);
+    SplitDone = true;
+}
+
+std::vector<IMailAddressPairPtr> TMailItem::GetToList()
+{
+    if (!SplitDone)
+        SplitRecipients();
+    return AddressLists[0];
+}
+
+std::vector<IMailAddressPairPtr> TMailItem::GetCcList()
+{
+    if (!SplitDone)
+        SplitRecipients();
+    return AddressLists[1];
+}
+
+std::vector<IMailAddressPairPtr> TMailItem::GetBccList()
+{
+    if (!SplitDone)
+        SplitRecipients();
+    return AddressLists[2];
+}
+
+QString TMailItem::GetTo() { return MailAddressPair::ToCommaText(GetToList()); }
+QString TMailItem::GetCc() { return MailAddressPair::ToCommaText(GetCcList()); }
+QString TMailItem::GetBcc() { return MailAddressPair::ToCommaText(GetBccList()); }
+
+namespace {
+
+QString MapText(qint32 value, const std::array<const char16_t*, 4>& texts)
+{
+    if (value < 0 || value > 3)
+        return QString();
+    return QString::fromUtf16(texts[static_cast<std::size_t>(value)]);
+}
+
+} // namespace
+
+QString TMailItem::GetImportance() const
+{
+    return MapText(Item.GetInt(QStringLiteral("Importance")), {u"Low", u"Normal", u"High", u""});
+}
+
+QString TMailItem::GetSensitivity() const
+{
+    return MapText(Item.GetInt(QStringLiteral("Sensitivity")),
+                   {u"", u"Personal", u"Private", u"Company-Confidential"});
+}
+
+void TMailItem::SaveAs(const QString& path, qint32 n) const
+{
+    if (n < 0 || n > 7)
+        return;
+    Item.Call(QStringLiteral("SaveAs"), {path, n});
+}
+
+} // namespace Outlook

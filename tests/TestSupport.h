@@ -1,0 +1,28 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace TestSupport {
+
+// Runs a program and returns its standard output; the exit code goes to *exitCode.
+QByteArray Run(const QString& program, const QStringList& args, int* exitCode = nullptr,
+               QByteArray* standardError = nullptr, const QByteArray& input = QByteArray());
+
+// Sets TZ for this process and makes the C library read it again.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone);
+    ~ScopedTimeZone();
+
+private:
+    QByteArray FOld;
+    bool FHadOld;
+};
+
+// Folder of the build's programs and libraries.
+QString BinaryDir();
+
+} // namespace TestSupport

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The main job on the bundled sample data.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bin="${TIDEWELL_BUILD_DIR:-$root/build}/bin"
+sample="$root/data/enron.pst"
+
+echo "== converter library and Outlook session =="
+"$bin/tidewell-outlook" --store "$sample" check
