@@ -15,10 +15,12 @@ QString TFileExporter::GetSaveName(const QString& dir, const QString& subject, c
     if (!FRule) {
         switch (FNameType) {
         case 0:
-            FRule = std::make_unique<TSaveNameSequence>(static_cast<const TSaveNameSequenceData*>(this));
+            FRule = std::make_unique<TSaveNameSequence>(
+                static_cast<const TSaveNameSequenceData*>(this));
             break;
         case 1:
-            FRule = std::make_unique<TSaveNameSubject>(static_cast<const TSaveNameSubjectData*>(this));
+            FRule =
+                std::make_unique<TSaveNameSubject>(static_cast<const TSaveNameSubjectData*>(this));
             break;
         default:
             FRule = std::make_unique<TSaveNameMailParameter>(

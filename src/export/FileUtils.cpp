@@ -49,7 +49,8 @@ QString TruncateToUtf8Bytes(const QString& text, qsizetype maxBytes)
         const char16_t u = text[i].unicode();
         qsizetype units = 1;
         qsizetype size;
-        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
             units = 2;
             size = 4;
         } else if (u < 0x80) {

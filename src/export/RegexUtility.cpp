@@ -24,7 +24,10 @@ QString ErrorText(int code)
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), length);
 }
 
-PCRE2_SPTR Units(const QString& text) { return reinterpret_cast<PCRE2_SPTR>(text.utf16()); }
+PCRE2_SPTR Units(const QString& text)
+{
+    return reinterpret_cast<PCRE2_SPTR>(text.utf16());
+}
 
 // Compiles in UTF mode, so that "." and classes take a surrogate pair as one
 // character; a subject with lone surrogates is still searched, not rejected.
@@ -72,7 +75,8 @@ QString GetRegexText(const QString& text, const QString& pattern, unsigned optio
     const PCRE2_SIZE* vector = pcre2_get_ovector_pointer(data.get());
     if (vector[2] == PCRE2_UNSET)
         return QString();
-    return text.mid(static_cast<qsizetype>(vector[2]), static_cast<qsizetype>(vector[3] - vector[2]));
+    return text.mid(static_cast<qsizetype>(vector[2]),
+                    static_cast<qsizetype>(vector[3] - vector[2]));
 }
 
 } // namespace TRegexUtility

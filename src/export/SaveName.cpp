@@ -57,7 +57,7 @@ QString ExpandFitting(const QString& dir, const QString& format, int number, int
                TFileUtils::MaxFileNameBytes;
     };
     if (!fits(0))
-        return full; // nothing the name text could give up makes it fit
+        return full;                             // nothing the name text could give up makes it fit
     std::size_t low = 0, high = cuts.size() - 1; // fits(cuts[low]) holds
     while (low < high) {
         const std::size_t middle = (low + high + 1) / 2;
@@ -72,8 +72,9 @@ QString ExpandFitting(const QString& dir, const QString& format, int number, int
 
 } // namespace
 
-QString TSaveNameBase::MakeUniqueName(const QString& dir, const QString& name, const QString& plainFormat,
-                                      const QString& format, int digits, TDuplicateMemory& memory)
+QString TSaveNameBase::MakeUniqueName(const QString& dir, const QString& name,
+                                      const QString& plainFormat, const QString& format, int digits,
+                                      TDuplicateMemory& memory)
 {
     const QString base = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
     QString key;
@@ -82,7 +83,8 @@ QString TSaveNameBase::MakeUniqueName(const QString& dir, const QString& name, c
         return first;
     std::map<QString, int>& names = memory[dir];
     auto entry = names.try_emplace(key, 1).first;
-    const QString numbered = format.contains(QStringLiteral("<n>")) ? format : NumberedFormat(plainFormat);
+    const QString numbered =
+        format.contains(QStringLiteral("<n>")) ? format : NumberedFormat(plainFormat);
     int n = entry->second;
     QString candidate;
     QString used;
@@ -104,7 +106,8 @@ QString TSaveNameSequence::GetSaveName(const QString& dir, const QString&, const
 QString TSaveNameSubject::GetSaveName(const QString& dir, const QString& subject, const QString&)
 {
     const QString name = subject.isEmpty() ? NoName() : TFileUtils::GetUsingFileName(subject);
-    return MakeUniqueName(dir, name, FData->GetPlainFormat(), FData->GetFormat(), FData->GetDigit(), FMemory);
+    return MakeUniqueName(dir, name, FData->GetPlainFormat(), FData->GetFormat(), FData->GetDigit(),
+                          FMemory);
 }
 
 QString TSaveNameMailParameter::GetSaveName(const QString& dir, const QString&, const QString& body)
@@ -115,7 +118,8 @@ QString TSaveNameMailParameter::GetSaveName(const QString& dir, const QString&, 
     text = TFileUtils::GetUsingFileName(text);
     if (text.isEmpty())
         text = NoName();
-    return MakeUniqueName(dir, text, FData->GetPlainFormat(), FData->GetFormat(), FData->GetDigit(), FMemory);
+    return MakeUniqueName(dir, text, FData->GetPlainFormat(), FData->GetFormat(), FData->GetDigit(),
+                          FMemory);
 }
 
 QString TSaveNameMailParameter::ExtractPlainParameter(const QString& parameter, const QString& body)
@@ -127,7 +131,8 @@ QString TSaveNameMailParameter::ExtractPlainParameter(const QString& parameter, 
     qsizetype start = 0;
     while (start <= text.size()) {
         qsizetype end = start;
-        while (end < text.size() && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
+        while (end < text.size() && text[end] != QLatin1Char('\r') &&
+               text[end] != QLatin1Char('\n'))
             ++end;
         const QStringView line = text.mid(start, end - start);
         if (line.startsWith(parameter))

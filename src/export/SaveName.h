@@ -44,15 +44,17 @@ class TSaveNameBase {
 public:
     virtual ~TSaveNameBase() = default;
     // The full path of the file for one mail; dir ends with a path delimiter.
-    virtual QString GetSaveName(const QString& dir, const QString& subject, const QString& body) = 0;
+    virtual QString GetSaveName(const QString& dir, const QString& subject,
+                                const QString& body) = 0;
 
     // The plain name when no file holds it, else the first free numbered name,
     // searching from where the last search for the same name text ended. A name
     // text that would make the file name longer than a path component may be is
     // shortened (never the number or the extension); the memory is keyed on the
     // shortened text, since that is what equal names on disk share.
-    static QString MakeUniqueName(const QString& dir, const QString& name, const QString& plainFormat,
-                                  const QString& format, int digits, TDuplicateMemory& memory);
+    static QString MakeUniqueName(const QString& dir, const QString& name,
+                                  const QString& plainFormat, const QString& format, int digits,
+                                  TDuplicateMemory& memory);
 };
 
 // 連番: dir followed by the format with the folder's next number.

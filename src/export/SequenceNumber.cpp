@@ -6,7 +6,8 @@ namespace {
 QString FormatNumber(int number, int digits)
 {
     const QString magnitude = QString::number(number < 0 ? -static_cast<qint64>(number) : number);
-    return (number < 0 ? QStringLiteral("-") : QString()) + magnitude.rightJustified(digits, QLatin1Char('0'));
+    return (number < 0 ? QStringLiteral("-") : QString()) +
+           magnitude.rightJustified(digits, QLatin1Char('0'));
 }
 
 } // namespace

@@ -32,8 +32,8 @@ QString UniqueName(const QString& prefix)
 {
     if (plain)
         throw EInOutError(SysErrorMessage(error), error);
-    throw EInOutError(QStringLiteral("一時ファイルの作成に失敗しました。") + SysErrorMessage(error) +
-                          QStringLiteral("\r\n") + folder,
+    throw EInOutError(QStringLiteral("一時ファイルの作成に失敗しました。") +
+                          SysErrorMessage(error) + QStringLiteral("\r\n") + folder,
                       error);
 }
 
@@ -70,7 +70,8 @@ QString CreateUniqueFile(const TempPlace& place, mode_t mode)
     int error = EEXIST;
     for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
         const QString path = JoinPath(place.folder, UniqueName(place.prefix));
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             ::close(fd);
             return path;

@@ -1,6 +1,6 @@
+#include "export/FileExporter.h"
 #include "TestSupport.h"
 #include "export/ExportConf.h"
-#include "export/FileExporter.h"
 #include "export/FileUtils.h"
 
 #include <QDir>
@@ -12,7 +12,10 @@
 
 namespace {
 
-QString Next(TFileExporter& exporter) { return exporter.GetSaveName(QStringLiteral("D/"), QString(), QString()); }
+QString Next(TFileExporter& exporter)
+{
+    return exporter.GetSaveName(QStringLiteral("D/"), QString(), QString());
+}
 
 } // namespace
 
@@ -89,7 +92,8 @@ TEST(FileExporterTest, SetFileTimeStampSetsAccessAndWriteTimes)
 
     const TDateTime t = EncodeDateTime(2014, 1, 5);
     EXPECT_FALSE(TFileUtils::SetFileTimeStamp(temp.filePath(QStringLiteral("missing.eml")), t));
-    EXPECT_FALSE(TFileUtils::SetFileTimeStamp(temp.filePath(QStringLiteral("no/such/folder.eml")), t));
+    EXPECT_FALSE(
+        TFileUtils::SetFileTimeStamp(temp.filePath(QStringLiteral("no/such/folder.eml")), t));
     EXPECT_FALSE(TFileUtils::SetFileTimeStamp(temp.path(), t)); // a folder is not a file
     EXPECT_FALSE(TFileUtils::SetFileTimeStamp(QStringLiteral("  "), t));
     EXPECT_FALSE(TFileUtils::SetFileTimeStamp(path + QChar(0), t));

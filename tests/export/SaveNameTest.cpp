@@ -100,17 +100,22 @@ TEST(RegexUtilityTest, FirstGroupOfTheFirstMatch)
 {
     using TRegexUtility::GetRegexText;
     const unsigned single = TRegexUtility::SingleLine;
-    EXPECT_EQ(GetRegexText(QStringLiteral("No.41 No.42"), QStringLiteral("No\\.(\\d+)"), single), QStringLiteral("41"));
-    EXPECT_EQ(GetRegexText(QStringLiteral("No.42"), QStringLiteral("No\\.\\d+"), single), QString());
+    EXPECT_EQ(GetRegexText(QStringLiteral("No.41 No.42"), QStringLiteral("No\\.(\\d+)"), single),
+              QStringLiteral("41"));
+    EXPECT_EQ(GetRegexText(QStringLiteral("No.42"), QStringLiteral("No\\.\\d+"), single),
+              QString());
     EXPECT_EQ(GetRegexText(QStringLiteral("abc"), QStringLiteral("(x)|b"), single), QString());
     EXPECT_EQ(GetRegexText(QString(), QStringLiteral("(a)"), single), QString());
     EXPECT_EQ(GetRegexText(QStringLiteral("a"), QString(), single), QString());
     // "." takes a line break only in single-line mode, and a surrogate pair as one character.
-    EXPECT_EQ(GetRegexText(QStringLiteral("a\r\nb"), QStringLiteral("a(.+)b"), single), QStringLiteral("\r\n"));
+    EXPECT_EQ(GetRegexText(QStringLiteral("a\r\nb"), QStringLiteral("a(.+)b"), single),
+              QStringLiteral("\r\n"));
     EXPECT_EQ(GetRegexText(QStringLiteral("a\r\nb"), QStringLiteral("a(.+)b"), 0), QString());
-    EXPECT_EQ(GetRegexText(QStringLiteral("[𠮷]"), QStringLiteral("\\[(.)\\]"), single), QStringLiteral("𠮷"));
+    EXPECT_EQ(GetRegexText(QStringLiteral("[𠮷]"), QStringLiteral("\\[(.)\\]"), single),
+              QStringLiteral("𠮷"));
     // A lone surrogate in the text does not stop the search.
-    EXPECT_EQ(GetRegexText(QString(QChar(0xD800)) + QStringLiteral("No.7"), QStringLiteral("No\\.(\\d)"), single),
+    EXPECT_EQ(GetRegexText(QString(QChar(0xD800)) + QStringLiteral("No.7"),
+                           QStringLiteral("No\\.(\\d)"), single),
               QStringLiteral("7"));
     EXPECT_THROW(GetRegexText(QStringLiteral("a"), QStringLiteral("(a"), single), ERegexError);
 
@@ -187,7 +192,7 @@ TEST_F(SaveNameTest, LongNamesAreShortenedToFitAFileName)
         EXPECT_TRUE(QStringView(kept).isValidUtf16());
         return kept.size();
     };
-    const QString japanese = QString(100, QChar(0x3042)); // 300 bytes of UTF-8
+    const QString japanese = QString(100, QChar(0x3042));                   // 300 bytes of UTF-8
     EXPECT_EQ(check(Take(japanese), japanese, QStringLiteral(".eml")), 83); // 249 + 4 bytes
     EXPECT_EQ(check(Take(japanese), japanese, QStringLiteral("(1).eml")), 82);
     EXPECT_EQ(check(Take(japanese), japanese, QStringLiteral("(2).eml")), 82);
@@ -239,7 +244,8 @@ TEST_F(SaveNameTest, ParameterRuleTakesTheNameFromTheBody)
     EXPECT_EQ(Take(QString(), QStringLiteral("No.42")), QStringLiteral("42(1).eml"));
     conf.SetEmlFormat(QStringLiteral("From: (.*?) end"));
     ApplyExportConf(Exporter, conf);
-    EXPECT_EQ(Take(QString(), QStringLiteral("From: A\r\nB\rC\nD end")), QStringLiteral("A B C D.eml"));
+    EXPECT_EQ(Take(QString(), QStringLiteral("From: A\r\nB\rC\nD end")),
+              QStringLiteral("A B C D.eml"));
     conf.SetEmlFormat(QStringLiteral("No\\.\\d+"));
     ApplyExportConf(Exporter, conf);
     EXPECT_EQ(Peek(QString(), QStringLiteral("No.42")), QStringLiteral("(noname)(3).eml"));

@@ -1,5 +1,5 @@
-#include "runtime/Exception.h"
 #include "support/TempFile.h"
+#include "runtime/Exception.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +49,8 @@ protected:
     }
     QStringList Entries(const QString& dir) const
     {
-        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                   QDir::NoDotAndDotDot);
     }
 
     QTemporaryDir FRoot;
@@ -76,10 +77,15 @@ TEST_F(TempFileTest, TempFilesAreNewEmptyAndUniquelyNamed)
     }
     const QFileInfo plain(TFileUtils::CreateTempFileName(QString(), QString()));
     EXPECT_EQ(plain.path(), Tmp);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^tmp[0-9A-F]+\\.tmp$")).match(plain.fileName()).hasMatch());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^tmp[0-9A-F]+\\.tmp$"))
+                    .match(plain.fileName())
+                    .hasMatch());
     const QFileInfo noPrefix(TFileUtils::CreateTempFileName(Root + QLatin1Char('/'), QString()));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]+\\.tmp$")).match(noPrefix.fileName()).hasMatch());
-    EXPECT_EQ(QFileInfo(TFileUtils::CreateTempFileName(QString(), QStringLiteral("x"))).path(), Tmp);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]+\\.tmp$"))
+                    .match(noPrefix.fileName())
+                    .hasMatch());
+    EXPECT_EQ(QFileInfo(TFileUtils::CreateTempFileName(QString(), QStringLiteral("x"))).path(),
+              Tmp);
 }
 
 TEST_F(TempFileTest, FailuresNameTheFolder)
@@ -89,8 +95,8 @@ TEST_F(TempFileTest, FailuresNameTheFolder)
         TFileUtils::CreateTempFileName(missing, QString());
         FAIL() << "no error";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("一時ファイルの作成に失敗しました。") + SysErrorMessage(ENOENT) +
-                                   QStringLiteral("\r\n") + missing);
+        EXPECT_EQ(e.Message(), QStringLiteral("一時ファイルの作成に失敗しました。") +
+                                   SysErrorMessage(ENOENT) + QStringLiteral("\r\n") + missing);
     }
     EXPECT_THROW(TFileUtils::CreateTempDirectory(missing, QString()), EInOutError);
     ASSERT_TRUE(QDir(Tmp).removeRecursively());
@@ -121,7 +127,8 @@ TEST_F(TempFileTest, TempDirectoryGoesWithEverythingInItButNothingOutside)
         ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("sub/deeper")));
         Write(path + QStringLiteral("sub/deeper/file"), "x");
         ASSERT_TRUE(QFile::link(outside, path + QStringLiteral("link-to-folder")));
-        ASSERT_TRUE(QFile::link(outside + QStringLiteral("/keep.txt"), path + QStringLiteral("sub/link-to-file")));
+        ASSERT_TRUE(QFile::link(outside + QStringLiteral("/keep.txt"),
+                                path + QStringLiteral("sub/link-to-file")));
         ITempDirectoryPtr copy = dir;
         dir.reset();
         EXPECT_TRUE(QFileInfo::exists(path)); // a reference is left
@@ -201,6 +208,7 @@ TEST_F(TempFileTest, TempDirectoryCanGoToTheTrash)
     else
         qputenv("XDG_DATA_HOME", old);
     EXPECT_FALSE(QFileInfo::exists(path));
-    EXPECT_EQ(Read(data + QStringLiteral("/Trash/files/") + QFileInfo(path).fileName() + QStringLiteral("/a.txt")),
+    EXPECT_EQ(Read(data + QStringLiteral("/Trash/files/") + QFileInfo(path).fileName() +
+                   QStringLiteral("/a.txt")),
               "a");
 }
