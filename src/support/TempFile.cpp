@@ -118,6 +118,18 @@ QString WithoutTrailingDelimiter(const QString& path)
     return result;
 }
 
+// The user's trash folder, made if missing. Qt's moveToTrash, when it finds no
+// trash folder it can use, moves the item below the current directory instead.
+bool EnsureHomeTrash()
+{
+    QString dataHome = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString trash = dataHome + QStringLiteral("/Trash");
+    return QDir().mkpath(trash + QStringLiteral("/files")) &&
+           QDir().mkpath(trash + QStringLiteral("/info"));
+}
+
 } // namespace
 
 namespace TFileUtils {
@@ -161,7 +173,7 @@ TTempDirectory::TTempDirectory(bool GoTrashBox, const QString& Directory) : FGoT
 TTempDirectory::~TTempDirectory()
 {
     const QString path = WithoutTrailingDelimiter(FPath);
-    if (FGoTrashBox && QFile::moveToTrash(path))
+    if (FGoTrashBox && EnsureHomeTrash() && QFile::moveToTrash(path))
         return;
     TFileUtils::RemoveTree(path);
 }
