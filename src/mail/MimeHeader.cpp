@@ -1,0 +1,289 @@
+#include "MimeHeader.h"
+
+#include <QStringView>
+
+namespace Mime {
+
+namespace {
+
+const QByteArray kWordStart = QByteArrayLiteral("=?UTF-8?B?");
+const QByteArray kWordEnd = QByteArrayLiteral("?=");
+constexpr int kWordOverhead = 12; // "=?UTF-8?B?" and "?="
+// A word shorter than this is not worth starting at the end of a line.
+constexpr int kMinWordLength = kWordOverhead + 8;
+
+int Base64Length(qsizetype bytes)
+{
+    return static_cast<int>((bytes + 2) / 3 * 4);
+}
+
+// The code points of a text, each as its UTF-8 bytes.
+QByteArrayList CodePoints(const QString& text)
+{
+    QByteArrayList out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype units = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            units = 2;
+        out << QStringView(text).mid(i, units).toUtf8();
+        i += units - 1;
+    }
+    return out;
+}
+
+bool IsAtext(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9'))
+        return true;
+    return QStringView(u"!#$%&'*+-/=?^_`{|}~").contains(QChar(c));
+}
+
+bool IsPrintableAscii(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+// Printable ASCII words separated by single spaces, none of them too long for a line.
+bool IsPlainWords(const QString& text, bool atomsOnly, int maxWord)
+{
+    if (text.isEmpty() || !IsPrintableAscii(text) || text.contains(QStringLiteral("=?")))
+        return false;
+    const QStringList words = text.split(QLatin1Char(' '));
+    for (const QString& word : words) {
+        if (word.isEmpty() || word.size() > maxWord)
+            return false;
+        if (atomsOnly) {
+            for (QChar c : word) {
+                if (!IsAtext(c.unicode()))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+// An RFC 2045 token: printable ASCII without spaces and tspecials.
+bool IsToken(const QString& text)
+{
+    if (text.isEmpty() || !IsPrintableAscii(text))
+        return false;
+    for (QChar c : text) {
+        if (c == QLatin1Char(' ') || QStringView(u"()<>@,;:\\\"/[]?=").contains(c))
+            return false;
+    }
+    return true;
+}
+
+bool IsDotAtom(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    const QStringList atoms = text.split(QLatin1Char('.'));
+    for (const QString& atom : atoms) {
+        if (atom.isEmpty())
+            return false;
+        for (QChar c : atom) {
+            if (!IsAtext(c.unicode()))
+                return false;
+        }
+    }
+    return true;
+}
+
+QByteArray Quoted(const QString& text)
+{
+    QByteArray out = "\"";
+    for (QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += '\\';
+        out += QString(c).toUtf8();
+    }
+    out += '"';
+    return out;
+}
+
+// RFC 2231 percent-encoding of one code point's bytes: attribute characters stay.
+QByteArray PercentEncoded(const QByteArray& bytes)
+{
+    static const QByteArray special = QByteArrayLiteral("*'%()<>@,;:\\\"/[]?=");
+    QByteArray out;
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b > 0x20 && b < 0x7F && !special.contains(ch))
+            out += ch;
+        else
+            out += '%' + QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArrayList EncodeWords(const QString& text, int firstLength)
+{
+    QByteArrayList words;
+    QByteArray bytes;
+    int limit = std::min(firstLength, kMaxEncodedWordLength);
+    auto flush = [&] {
+        words << kWordStart + bytes.toBase64() + kWordEnd;
+        bytes.clear();
+        limit = kMaxEncodedWordLength;
+    };
+    for (const QByteArray& point : CodePoints(text)) {
+        if (kWordOverhead + Base64Length(bytes.size() + point.size()) > limit) {
+            if (!bytes.isEmpty())
+                flush();
+            else
+                limit = kMaxEncodedWordLength; // no room at all on the first line
+        }
+        bytes += point;
+    }
+    if (!bytes.isEmpty() || words.isEmpty())
+        flush();
+    return words;
+}
+
+QByteArray AddrSpec(const QString& address)
+{
+    QString clean;
+    for (QChar c : address) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            clean += c;
+    }
+    const qsizetype at = clean.lastIndexOf(QLatin1Char('@'));
+    const QString local = at < 0 ? clean : clean.left(at);
+    const QString domain = at < 0 ? QString() : clean.mid(at);
+    const QByteArray localPart = IsDotAtom(local) ? local.toUtf8() : Quoted(local);
+    return localPart + domain.toUtf8();
+}
+
+THeaderLine::THeaderLine(const QByteArray& name)
+    : FOut(name + ':'), FColumn(static_cast<int>(FOut.size()))
+{
+}
+
+void THeaderLine::AddToken(const QByteArray& token, int reserve)
+{
+    const int length = static_cast<int>(token.size());
+    if (FColumn > 0 && FColumn + 1 + length + reserve > kMaxLineLength) {
+        FOut += "\r\n";
+        FColumn = 0;
+    }
+    FOut += ' ';
+    FOut += token;
+    FColumn += 1 + length;
+}
+
+void THeaderLine::Append(const QByteArray& text)
+{
+    FOut += text;
+    FColumn += static_cast<int>(text.size());
+}
+
+void THeaderLine::AddEncoded(const QString& text, int reserve)
+{
+    int room = kMaxLineLength - FColumn - 1 - reserve;
+    if (room < kMinWordLength)
+        room = kMaxLineLength - 1 - reserve; // the first word starts a new line
+    for (const QByteArray& word : EncodeWords(text, room))
+        AddToken(word, reserve);
+}
+
+void THeaderLine::AddText(const QString& text, int reserve)
+{
+    if (IsPlainWords(text, false, kMaxLineLength - 2 - reserve)) {
+        for (const QString& word : text.split(QLatin1Char(' ')))
+            AddToken(word.toLatin1(), reserve);
+    } else {
+        AddEncoded(text, reserve);
+    }
+}
+
+void THeaderLine::AddPhrase(const QString& name, int reserve)
+{
+    const int maxToken = kMaxLineLength - 2 - reserve;
+    if (IsPlainWords(name, true, maxToken)) {
+        for (const QString& word : name.split(QLatin1Char(' ')))
+            AddToken(word.toLatin1(), reserve);
+        return;
+    }
+    if (IsPrintableAscii(name) && !name.contains(QStringLiteral("=?"))) {
+        const QByteArray quoted = Quoted(name);
+        if (quoted.size() <= maxToken) {
+            AddToken(quoted, reserve);
+            return;
+        }
+    }
+    AddEncoded(name, reserve);
+}
+
+void THeaderLine::AddMailbox(const QString& name, const QString& address, int reserve)
+{
+    if (name.isEmpty()) {
+        AddToken(AddrSpec(address), reserve);
+    } else if (address.isEmpty()) {
+        AddPhrase(name, reserve);
+        AddToken(QByteArrayLiteral(":;"), reserve);
+    } else {
+        AddPhrase(name, reserve);
+        AddToken('<' + AddrSpec(address) + '>', reserve);
+    }
+}
+
+void THeaderLine::AddParameter(const QString& attribute, const QString& value, bool quote)
+{
+    Append(QByteArrayLiteral(";"));
+    const QByteArray name = attribute.toLatin1();
+    const int maxToken = kMaxLineLength - 2; // a space before, a ";" after
+    if (!quote && IsToken(value) && name.size() + 1 + value.size() <= maxToken) {
+        AddToken(name + '=' + value.toLatin1(), 1);
+        return;
+    }
+    if (IsPrintableAscii(value) && !value.contains(QStringLiteral("=?"))) {
+        const QByteArray token = name + '=' + Quoted(value);
+        if (token.size() <= maxToken) {
+            AddToken(token, 1);
+            return;
+        }
+    }
+    const QByteArray charset = QByteArrayLiteral("UTF-8''");
+    QByteArrayList encoded;
+    for (const QByteArray& point : CodePoints(value))
+        encoded << PercentEncoded(point);
+    // In one piece when it fits, else in numbered sections of whole code points.
+    QByteArray whole = name + "*=" + charset + encoded.join();
+    if (whole.size() <= maxToken) {
+        AddToken(whole, 1);
+        return;
+    }
+    QByteArrayList sections;
+    QByteArray current;
+    auto head = [&] {
+        return name + '*' + QByteArray::number(sections.size()) +
+               "*=" + (sections.isEmpty() ? charset : "");
+    };
+    for (const QByteArray& point : encoded) {
+        if (!current.isEmpty() && head().size() + current.size() + point.size() > maxToken) {
+            sections << head() + current;
+            current.clear();
+        }
+        current += point;
+    }
+    sections << head() + current;
+    for (qsizetype i = 0; i < sections.size(); ++i) {
+        if (i > 0)
+            Append(QByteArrayLiteral(";"));
+        AddToken(sections[i], 1);
+    }
+}
+
+QByteArray THeaderLine::Finish() const
+{
+    return FOut + "\r\n";
+}
+
+} // namespace Mime

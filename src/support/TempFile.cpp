@@ -1,0 +1,263 @@
+#include "TempFile.h"
+
+#include "runtime/Exception.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kAttempts = 1000;
+
+QString JoinPath(const QString& dir, const QString& name)
+{
+    return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
+}
+
+QString UniqueName(const QString& prefix)
+{
+    return prefix.left(3) + QString::asprintf("%08X", QRandomGenerator::global()->generate()) +
+           QStringLiteral(".tmp");
+}
+
+[[noreturn]] void RaiseTempError(bool plain, int error, const QString& folder)
+{
+    if (plain)
+        throw EInOutError(SysErrorMessage(error), error);
+    throw EInOutError(QStringLiteral("一時ファイルの作成に失敗しました。") +
+                          SysErrorMessage(error) + QStringLiteral("\r\n") + folder,
+                      error);
+}
+
+// The folder and prefix that CreateTempFileName and CreateTempDirectory use, and
+// whether their errors carry only the system's text.
+struct TempPlace {
+    QString folder;
+    QString prefix;
+    bool plain;
+};
+
+// The user's temporary folder with symbolic links resolved; a TMPDIR that does
+// not exist is kept as it is, so that using it fails instead of falling back to
+// some other folder.
+QString UserTempFolder()
+{
+    const QString resolved = QDir::tempPath();
+    if (!resolved.isEmpty())
+        return resolved;
+    const QString configured = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
+    return configured.isEmpty() ? QStringLiteral("/tmp") : configured;
+}
+
+TempPlace PlaceOf(const QString& dirName, const QString& prefix)
+{
+    if (dirName.isEmpty() && prefix.isEmpty())
+        return {UserTempFolder(), QStringLiteral("tmp"), true};
+    return {dirName.isEmpty() ? UserTempFolder() : dirName, prefix, false};
+}
+
+// Creates a new empty file with O_EXCL, so that no existing file is ever reused.
+QString CreateUniqueFile(const TempPlace& place, mode_t mode)
+{
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+        const QString path = JoinPath(place.folder, UniqueName(place.prefix));
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        error = errno;
+    }
+    RaiseTempError(place.plain, error, place.folder);
+}
+
+void RemoveEntry(int parent, const char* name, bool& ok)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        // Not a folder, or a symbolic link (to a folder or not): remove the entry itself.
+        if (::unlinkat(parent, name, 0) != 0 && errno != ENOENT)
+            ok = false;
+        return;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        ok = false;
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* child = entry->d_name;
+        if (child[0] == '.' && (child[1] == 0 || (child[1] == '.' && child[2] == 0)))
+            continue;
+        if (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN)
+            RemoveEntry(::dirfd(dir), child, ok);
+        else if (::unlinkat(::dirfd(dir), child, 0) != 0 && errno != ENOENT)
+            ok = false;
+    }
+    ::closedir(dir);
+    if (::unlinkat(parent, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
+        ok = false;
+}
+
+QString WithoutTrailingDelimiter(const QString& path)
+{
+    QString result = path;
+    while (result.size() > 1 && result.endsWith(QLatin1Char('/')))
+        result.chop(1);
+    return result;
+}
+
+// The user's trash folder, made if missing. Qt's moveToTrash, when it finds no
+// trash folder it can use, moves the item below the current directory instead.
+bool EnsureHomeTrash()
+{
+    QString dataHome = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString trash = dataHome + QStringLiteral("/Trash");
+    return QDir().mkpath(trash + QStringLiteral("/files")) &&
+           QDir().mkpath(trash + QStringLiteral("/info"));
+}
+
+} // namespace
+
+namespace TFileUtils {
+
+QString CreateTempFileName(const QString& DirName, const QString& Prefix)
+{
+    return CreateUniqueFile(PlaceOf(DirName, Prefix), 0600);
+}
+
+QString CreateTempDirectory(const QString& DirName, const QString& Prefix)
+{
+    const TempPlace place = PlaceOf(DirName, Prefix);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+        const QString path = JoinPath(place.folder, UniqueName(place.prefix));
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
+            return path;
+        error = errno;
+    }
+    RaiseTempError(place.plain, error, place.folder);
+}
+
+bool RemoveTree(const QString& path)
+{
+    bool ok = true;
+    const QByteArray name = QFile::encodeName(WithoutTrailingDelimiter(path));
+    struct stat info;
+    if (::lstat(name.constData(), &info) != 0)
+        return errno == ENOENT;
+    RemoveEntry(AT_FDCWD, name.constData(), ok);
+    return ok;
+}
+
+} // namespace TFileUtils
+
+TTempDirectory::TTempDirectory(bool GoTrashBox, const QString& Directory) : FGoTrashBox(GoTrashBox)
+{
+    FPath = TFileUtils::CreateTempDirectory(Directory, QString()) + QLatin1Char('/');
+}
+
+TTempDirectory::~TTempDirectory()
+{
+    const QString path = WithoutTrailingDelimiter(FPath);
+    if (FGoTrashBox && EnsureHomeTrash() && QFile::moveToTrash(path))
+        return;
+    TFileUtils::RemoveTree(path);
+}
+
+namespace TUtility {
+
+ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox)
+{
+    return std::make_shared<TTempDirectory>(GoTrashBox);
+}
+
+ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox, const QString& Directory)
+{
+    return std::make_shared<TTempDirectory>(GoTrashBox, Directory);
+}
+
+} // namespace TUtility
+
+TTargetTempFile::TTargetTempFile(const QString& target) : FTarget(target)
+{
+    // Created with the usual permissions, since the file becomes the target.
+    FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666);
+}
+
+TTargetTempFile::~TTargetTempFile()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+    if (!FCommitted)
+        ::unlink(QFile::encodeName(FPath).constData());
+}
+
+void TTargetTempFile::Fail(const QString& format, int error) const
+{
+    throw EInOutError(format.arg(FTarget, SysErrorMessage(error)), error);
+}
+
+void TTargetTempFile::Write(QByteArrayView data)
+{
+    if (FHandle < 0) {
+        FHandle = ::open(QFile::encodeName(FPath).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (FHandle < 0)
+            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
+    }
+    const char* p = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(FHandle, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), errno);
+        }
+        p += n;
+        left -= n;
+    }
+}
+
+void TTargetTempFile::Commit()
+{
+    const QByteArray path = QFile::encodeName(FPath);
+    if (FHandle >= 0) {
+        const int handle = FHandle;
+        FHandle = -1;
+        int rc = ::fsync(handle);
+        int error = errno;
+        if (::close(handle) != 0 && rc == 0) {
+            rc = -1;
+            error = errno;
+        }
+        if (rc != 0)
+            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), error);
+    } else {
+        // Written by someone else through the path: make it durable before the rename.
+        const int handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (handle < 0)
+            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
+        const int rc = ::fsync(handle);
+        const int error = errno;
+        ::close(handle);
+        if (rc != 0)
+            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), error);
+    }
+    if (::rename(path.constData(), QFile::encodeName(FTarget).constData()) != 0)
+        Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
+    FCommitted = true;
+}
