@@ -1,6 +1,7 @@
 #include "FolderTree.h"
 
 #include "outlook/Folder.h"
+#include "runtime/Exception.h"
 
 #include <functional>
 
@@ -16,21 +17,39 @@ TFolderNode* TFolderTree::AddFolderNode(Outlook::TFolder* folder, TFolderNode* p
     node->FRow = static_cast<int>(siblings.size());
     siblings.push_back(std::move(node));
     TFolderNode* added = siblings.back().get();
+    const QString path = GetFolderPath(added);
 
-    if (folder->GetDefaultItemType() != 0)
-        return added; // not a mail folder: image 0 and no children
-    added->ImageIndex = fiMailFolder;
-    added->SelectedIndex = fiMailFolderSelected;
-    selections.try_emplace(GetFolderPath(added));
-    for (Outlook::TFolder* child : folder->GetFolders())
-        AddFolderNode(child, added, selections);
+    std::vector<Outlook::TFolder*> children;
+    try {
+        if (folder->GetDefaultItemType() != 0)
+            return added; // not a mail folder: image 0 and no children
+        added->ImageIndex = fiMailFolder;
+        added->SelectedIndex = fiMailFolderSelected;
+        selections.try_emplace(path);
+        children = folder->GetFolders();
+    } catch (const Exception& e) {
+        FProblems.push_back({path, -1, e.Message()});
+        return added;
+    }
+    for (Outlook::TFolder* child : children) {
+        try {
+            AddFolderNode(child, added, selections);
+        } catch (const Exception& e) {
+            FProblems.push_back({path, -1, e.Message()});
+        }
+    }
     return added;
 }
 
 void TFolderTree::Build(const std::vector<Outlook::TFolder*>& topFolders, TMailSelections& selections)
 {
-    for (Outlook::TFolder* folder : topFolders)
-        AddFolderNode(folder, FirstNode(), selections, true);
+    for (Outlook::TFolder* folder : topFolders) {
+        try {
+            AddFolderNode(folder, FirstNode(), selections, true);
+        } catch (const Exception& e) {
+            FProblems.push_back({QString(), -1, e.Message()});
+        }
+    }
 }
 
 TFolderNode* TFolderTree::FindNode(const QString& path) const

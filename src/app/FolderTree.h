@@ -2,6 +2,7 @@
 // Outlook folder, built from the session's folders.
 #pragma once
 
+#include "ErrorMail.h"
 #include "MailSelection.h"
 
 #include <QString>
@@ -43,15 +44,26 @@ class TFolderTree {
 public:
     // Adds the folder as the last child of parent (a root when parent is null) and,
     // for a mail folder, its whole sub-tree; records a fully ticked selection for
-    // every mail folder whose path is new.
+    // every mail folder whose path is new. Raises what reading the folder's name
+    // raises; a sub-folder that cannot be read is left out and listed in Problems.
     TFolderNode* AddFolderNode(Outlook::TFolder* folder, TFolderNode* parent,
                                TMailSelections& selections, bool topLevel = false);
 
     // Builds the tree from the session's top-level folders: the first becomes the
-    // root, every later one the last child of that root.
+    // root, every later one the last child of that root. A folder that cannot be
+    // read (a damaged data file) is left out and listed in Problems; the others
+    // are still shown.
     void Build(const std::vector<Outlook::TFolder*>& topFolders, TMailSelections& selections);
 
-    void Clear() { FRoots.clear(); }
+    // The folders left out of the tree, as records of the folder above them (or of
+    // the folder itself when only its contents failed), with the error text.
+    const std::vector<TErrorMail>& Problems() const { return FProblems; }
+
+    void Clear()
+    {
+        FRoots.clear();
+        FProblems.clear();
+    }
     bool IsEmpty() const { return FRoots.empty(); }
     // The tree's first node, or null for an empty tree.
     TFolderNode* FirstNode() const { return FRoots.empty() ? nullptr : FRoots.front().get(); }
@@ -64,6 +76,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<TFolderNode>> FRoots;
+    std::vector<TErrorMail> FProblems;
 };
 
 // "\" and the text of every node from the path's start down to the node. A path

@@ -80,3 +80,23 @@ TEST(FolderTreeTest, KnownPathsKeepTheirSelection)
     tree.Build(session.GetFolders(), selections);
     EXPECT_EQ(selections[QStringLiteral("\\Personal")].GetState(), ssNone);
 }
+
+TEST(FolderTreeTest, UnreadableFoldersAreLeftOutAndListed)
+{
+    Fake::FakeOutlook fake;
+    auto& broken = fake.AddFolder(nullptr, QStringLiteral("Broken"));
+    broken.Object->Fail(QStringLiteral("Name"), QStringLiteral("データファイルを開けません"));
+    auto& personal = fake.AddFolder(nullptr, QStringLiteral("Personal"));
+    auto& bad = fake.AddFolder(&personal, QStringLiteral("Bad"));
+    bad.Object->Fail(QStringLiteral("Folders"), QStringLiteral("壊れています"));
+    fake.AddFolder(&personal, QStringLiteral("Good"));
+    TOutlook session{Automation::OleRef(fake.App)};
+    TFolderTree tree;
+    TMailSelections selections;
+    tree.Build(session.GetFolders(), selections);
+    EXPECT_EQ(Describe(tree), QStringList({QStringLiteral("\\Personal 1/2"), QStringLiteral("\\Personal\\Bad 1/2"),
+                                           QStringLiteral("\\Personal\\Good 1/2")}));
+    ASSERT_EQ(tree.Problems().size(), 2u);
+    EXPECT_TRUE(tree.Problems()[0].Message.contains(QStringLiteral("データファイルを開けません")));
+    EXPECT_EQ(tree.Problems()[1].FolderPath, QStringLiteral("\\Personal\\Bad"));
+}
