@@ -12,20 +12,6 @@ namespace OutlookPst {
 
 namespace {
 
-QString RecipientName(PropertyBag& bag, int codePage)
-{
-    QString name = TextOr(bag, Prop::DisplayName, codePage);
-    if (name.isEmpty())
-        name = TextOr(bag, Prop::RecipientDisplayName, codePage);
-    return name;
-}
-
-QString RecipientAddress(PropertyBag& bag, int codePage)
-{
-    const QString smtp = TextOr(bag, Prop::SmtpAddress, codePage);
-    return smtp.isEmpty() ? TextOr(bag, Prop::EmailAddress, codePage) : smtp;
-}
-
 class RecipientObject : public Automation::DispatchTable {
 public:
     RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage)
@@ -197,22 +183,7 @@ QString MailItemObject::SenderEmailAddress()
     return QString();
 }
 
-QString MailItemObject::RecipientNames(int type)
-{
-    const int codePage = FSource->CodePage();
-    if (!FSource->HasRecipientTable()) {
-        const quint16 id = type == 1 ? Prop::DisplayTo : type == 2 ? Prop::DisplayCc : Prop::DisplayBcc;
-        return TextOr(*FSource, id, codePage);
-    }
-    QStringList names;
-    const int count = FSource->RecipientCount();
-    for (int i = 0; i < count; ++i) {
-        PropertyBagPtr recipient = FSource->Recipient(i);
-        if ((FindInt(*recipient, Prop::RecipientType).value_or(1) & 0x0F) == type)
-            names << RecipientName(*recipient, codePage);
-    }
-    return names.join(QStringLiteral("; "));
-}
+QString MailItemObject::RecipientNames(int type) { return DisplayNames(*FSource, type); }
 
 TDateTime MailItemObject::SentOn() { return TimeOf(*FSource, Prop::ClientSubmitTime); }
 

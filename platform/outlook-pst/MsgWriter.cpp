@@ -9,6 +9,7 @@
 #include "runtime/Exception.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <stdexcept>
 
 namespace OutlookPst {
@@ -201,6 +202,17 @@ public:
         if (!embedded)
             header += QByteArray(8, '\0');
         std::vector<PropEntry> props = message.All();
+        // The display texts of the recipients are computed from the recipient
+        // table, as a mail program does when it saves a message.
+        if (message.HasRecipientTable()) {
+            const quint16 ids[] = {Prop::DisplayTo, Prop::DisplayCc, Prop::DisplayBcc};
+            std::erase_if(props, [&](const PropEntry& e) {
+                return !e.Named && std::find(std::begin(ids), std::end(ids), e.Id) != std::end(ids);
+            });
+            for (int type = 1; type <= 3; ++type)
+                props.push_back(PropEntry{ids[type - 1], RawValue{PropType::Unicode, Utf16(DisplayNames(message, type))},
+                                          std::nullopt});
+        }
         // Strings are written as Unicode, and the message says so.
         quint32 mask = 0x00040000;
         for (auto it = props.begin(); it != props.end();) {
@@ -261,11 +273,13 @@ private:
             const quint16 id = e.Named ? FNames.IdFor(*e.Named) : e.Id;
             quint16 type = static_cast<quint16>(e.Value.Type);
             QByteArray data = e.Value.Data;
-            if (type == PropType::String8) {
-                data = Utf16(DecodeText(e.Value, codePage, e.Id));
+            if (type == PropType::String8 || type == PropType::Unicode) {
+                QString text = DecodeText(e.Value, codePage, e.Id);
+                // The data file's subject marker is not part of the subject.
+                if (e.Id == Prop::Subject && !e.Named)
+                    text = StripSubjectMarker(text);
+                data = Utf16(text);
                 type = PropType::Unicode;
-            } else if (type == PropType::Unicode) {
-                data = Utf16(DecodeText(e.Value, codePage, e.Id));
             }
             const quint32 tag = (static_cast<quint32>(id) << 16) | type;
             QByteArray entry;

@@ -3,6 +3,7 @@
 #include "CodePage.h"
 #include "runtime/Exception.h"
 
+#include <QStringList>
 #include <QtEndian>
 
 namespace OutlookPst {
@@ -89,6 +90,36 @@ std::optional<quint64> FindFileTime(PropertyBag& bag, quint16 id)
                                 .arg(PropName(id))
                                 .arg(value->Type, 4, 16, QLatin1Char('0')));
     return qFromLittleEndian<quint64>(reinterpret_cast<const uchar*>(value->Data.constData()));
+}
+
+QString RecipientName(PropertyBag& recipient, int codePage)
+{
+    const QString name = TextOr(recipient, Prop::DisplayName, codePage);
+    return name.isEmpty() ? TextOr(recipient, Prop::RecipientDisplayName, codePage) : name;
+}
+
+QString RecipientAddress(PropertyBag& recipient, int codePage)
+{
+    const QString smtp = TextOr(recipient, Prop::SmtpAddress, codePage);
+    return smtp.isEmpty() ? TextOr(recipient, Prop::EmailAddress, codePage) : smtp;
+}
+
+QString DisplayNames(MessageSource& message, int type)
+{
+    const int codePage = message.CodePage();
+    if (!message.HasRecipientTable()) {
+        const quint16 id = type == 1 ? Prop::DisplayTo : type == 2 ? Prop::DisplayCc : Prop::DisplayBcc;
+        return TextOr(message, id, codePage);
+    }
+    QStringList names;
+    const int count = message.RecipientCount();
+    for (int i = 0; i < count; ++i) {
+        PropertyBagPtr recipient = message.Recipient(i);
+        // The upper bits of the type carry flags.
+        if ((FindInt(*recipient, Prop::RecipientType).value_or(1) & 0x0F) == type)
+            names << RecipientName(*recipient, codePage);
+    }
+    return names.join(QStringLiteral("; "));
 }
 
 QString StripSubjectMarker(const QString& subject)

@@ -140,6 +140,14 @@ QString TextOr(PropertyBag& bag, quint16 id, int codePage, const QString& fallba
 std::optional<qint32> FindInt(PropertyBag& bag, quint16 id);
 std::optional<quint64> FindFileTime(PropertyBag& bag, quint16 id);
 
+// A recipient's name and address as a mail program shows them: the display
+// name, and the SMTP address where one is stored, else the stored address.
+QString RecipientName(PropertyBag& recipient, int codePage);
+QString RecipientAddress(PropertyBag& recipient, int codePage);
+// The names of the recipients of one type (1 To, 2 CC, 3 BCC) in table order,
+// joined by "; "; the stored display text for an item without recipient table.
+QString DisplayNames(MessageSource& message, int type);
+
 // A subject as stored may begin with a marker (0x01 and a length character)
 // that is not part of the text.
 QString StripSubjectMarker(const QString& subject);
@@ -177,10 +185,11 @@ public:
     std::vector<std::shared_ptr<MemoryBag>> Recipients;
     std::vector<std::shared_ptr<MemoryAttachment>> Attachments;
     bool RecipientTable = true;
+    int StringCodePage = 65001; // of its 8-bit strings
 
     std::optional<RawValue> Find(quint16 id) override { return Props.Find(id); }
     std::vector<PropEntry> All() override { return Props.All(); }
-    int CodePage() override { return 65001; }
+    int CodePage() override { return StringCodePage; }
     bool HasRecipientTable() override { return RecipientTable; }
     int RecipientCount() override { return static_cast<int>(Recipients.size()); }
     PropertyBagPtr Recipient(int index) override;
