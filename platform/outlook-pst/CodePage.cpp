@@ -19,15 +19,26 @@ std::optional<QString> IcuDecode(const char* converterName, const QByteArray& by
         ucnv_close(converter);
         return QString();
     }
-    // Every byte gives at most two UTF-16 units.
+    // Every byte gives at most two UTF-16 units. A sequence cut short at the end
+    // is substituted like any other invalid one.
     std::vector<UChar> out(static_cast<std::size_t>(bytes.size()) * 2 + 4);
+    UChar* target = out.data();
+    const char* source = bytes.constData();
     status = U_ZERO_ERROR;
-    const int32_t length = ucnv_toUChars(converter, out.data(), static_cast<int32_t>(out.size()),
-                                         bytes.constData(), static_cast<int32_t>(bytes.size()), &status);
+    ucnv_toUnicode(converter, &target, out.data() + out.size(), &source, source + bytes.size(), nullptr, true,
+                   &status);
+    UErrorCode pendingStatus = U_ZERO_ERROR;
+    const bool pending = ucnv_toUCountPending(converter, &pendingStatus) > 0;
     ucnv_close(converter);
+    QString text(reinterpret_cast<const QChar*>(out.data()), target - out.data());
+    if (status == U_TRUNCATED_CHAR_FOUND || pending)
+        return text + QChar(0xFFFD);
     if (U_FAILURE(status))
         return std::nullopt;
-    return QString(reinterpret_cast<const QChar*>(out.data()), length);
+    // Some of ICU's tables substitute U+001A; invalid bytes read as U+FFFD throughout.
+    if (!bytes.contains('\x1a'))
+        text.replace(QChar(0x1A), QChar(0xFFFD));
+    return text;
 }
 
 QString Cp932(const QByteArray& bytes) { return IcuDecode("windows-31j", bytes).value_or(QString()); }
@@ -113,6 +124,8 @@ QString DecodeIso2022Jp(const QByteArray& bytes)
         }
         if (b == '\r' || b == '\n') {
             // A line break ends any two-byte mode in mail text.
+            mode = Mode::Ascii;
+            shiftOut = false;
             out.Byte(b);
             continue;
         }
