@@ -9,6 +9,7 @@
 #include "runtime/Exception.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -136,4 +137,42 @@ TEST_F(OutlookLayerTest, ADataFileThatCannotBeOpenedHidesNoOther)
     }
     EXPECT_EQ(outlook->GetFolders()[1]->GetName(), QStringLiteral("Personal folders"));
     EXPECT_EQ(outlook->GetFolders()[1]->GetFolders().size(), 2u);
+}
+
+TEST_F(OutlookLayerTest, NamespaceEditsTheProfileAndQuitClosesTheFiles)
+{
+    using Automation::OleRef;
+    OleRef app(Automation::CreateOleObject(QStringLiteral("Outlook.Application")));
+    EXPECT_EQ(OleRef(Automation::GetActiveOleObject(QStringLiteral("Outlook.Application"))), app);
+    const OleRef ns = app.GetObject(QStringLiteral("GetNamespace"), {QStringLiteral("MAPI")});
+    EXPECT_EQ(app.GetObject(QStringLiteral("Session")), ns);
+    EXPECT_THROW(app.GetObject(QStringLiteral("GetNamespace"), {QStringLiteral("OTHER")}), EOleException);
+    EXPECT_TRUE(Elements(ns, QStringLiteral("Folders")).empty());
+
+    ns.Exec(QStringLiteral("AddStore"), {SamplePath()});
+    EXPECT_EQ(OutlookPst::ProfileStores(), QStringList{QFileInfo(SamplePath()).absoluteFilePath()});
+    const std::vector<OleRef> top = Elements(ns, QStringLiteral("Folders"));
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_THROW(ns.Exec(QStringLiteral("AddStore"), {FDir.filePath(QStringLiteral("none.pst"))}), EOleException);
+
+    // The sample has no Inbox: an empty stand-in is shown instead.
+    const OleRef inbox = ns.CallObject(QStringLiteral("GetDefaultFolder"), {6});
+    EXPECT_NO_THROW(inbox.Call(QStringLiteral("Display")));
+    EXPECT_EQ(inbox.GetObject(QStringLiteral("Items")).GetInt(QStringLiteral("Count")), 0);
+    EXPECT_THROW(ns.CallObject(QStringLiteral("GetDefaultFolder"), {99}), EOleException);
+
+    const OleRef sub = Elements(top[0], QStringLiteral("Folders")).front();
+    EXPECT_THROW(ns.Exec(QStringLiteral("RemoveStore"), {sub.Object()}), EOleException);
+    ns.Exec(QStringLiteral("RemoveStore"), {top[0].Object()});
+    EXPECT_TRUE(OutlookPst::ProfileStores().isEmpty());
+    EXPECT_TRUE(Elements(ns, QStringLiteral("Folders")).empty());
+
+    // After Quit the files are closed: objects still held report it.
+    ns.Exec(QStringLiteral("AddStore"), {SamplePath()});
+    const OleRef items = FolderAt(ns, QStringLiteral("\\Personal folders\\lokay-m")).GetObject(QStringLiteral("Items"));
+    const OleRef folders = FolderAt(ns, QStringLiteral("\\Personal folders\\lokay-m\\MLOKAY (Non-Privileged)"));
+    app.Exec(QStringLiteral("Quit"));
+    EXPECT_THROW(Automation::GetActiveOleObject(QStringLiteral("Outlook.Application")), EOleSysError);
+    EXPECT_THROW(folders.GetObject(QStringLiteral("Items")).GetObject(QStringLiteral("Item"), {1}), EOleException);
+    EXPECT_THROW(ns.GetObject(QStringLiteral("Folders")), EOleException);
 }
