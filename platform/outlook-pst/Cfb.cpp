@@ -35,7 +35,6 @@ struct Writer::Impl {
     GsfOutput* Sink = nullptr;
     GsfOutfile* Ole = nullptr;
     std::vector<GsfOutput*> Open; // every child not yet closed, for cleanup
-    bool Finished = false;
 
     void Forget(GsfOutput* output)
     {
@@ -132,7 +131,6 @@ void Writer::WriteStream(Storage* parent, const std::string& name, const void* d
 
 void Writer::Finish()
 {
-    FImpl->Finished = true;
     const gboolean oleOk = gsf_output_close(GSF_OUTPUT(FImpl->Ole));
     const std::string oleError = oleOk ? std::string() : ErrorText(GSF_OUTPUT(FImpl->Ole), "libgsf cannot complete the file");
     // Closing the compound file closes its sink as well.

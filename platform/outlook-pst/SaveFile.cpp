@@ -60,7 +60,9 @@ void SaveFile::Write(const char* data, qsizetype size)
 void SaveFile::Commit()
 {
     if (FStream) {
-        const bool failed = fflush(FStream) != 0 || fsync(fileno(FStream)) != 0;
+        // No fsync: the rename protects against a failed or interrupted write,
+        // and a sync per mail would dominate the time of an export.
+        const bool failed = fflush(FStream) != 0;
         const int error = errno;
         const bool closeFailed = fclose(FStream) != 0;
         FStream = nullptr;

@@ -143,6 +143,15 @@ TEST_F(MsgTest, AMessageWithRecipientsAttachmentsAndAnEmbeddedMessageOpensInMsgc
     EXPECT_EQ(inner[QStringLiteral("Subject")].toString(), QStringLiteral("元のメール"));
     EXPECT_EQ(inner[QStringLiteral("From")].toString(), QStringLiteral("Carol <carol@example.org>"));
     EXPECT_EQ(Lines(inner[QStringLiteral("body")].toString()), QStringLiteral("元の本文"));
+
+    // Saved on its own, the embedded message is a .msg file; a reference is refused.
+    const QString saved = FDir.filePath(QStringLiteral("inner.msg"));
+    SaveAttachmentFile(*fixture->Attachments[2], saved);
+    EXPECT_TRUE(ReadFile(saved).startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")));
+    MemoryAttachment reference;
+    reference.Type = AttachKind::Reference;
+    EXPECT_THROW(SaveAttachmentFile(reference, FDir.filePath(QStringLiteral("ref.bin"))), EOleException);
+    EXPECT_FALSE(QFile::exists(FDir.filePath(QStringLiteral("ref.bin"))));
 }
 
 TEST_F(MsgTest, EveryItemOfTheSampleFileOpensInMsgconvert)

@@ -71,6 +71,7 @@ void WalkFolder(Outlook::TFolder* folder, const QString& saveDir, Totals& totals
         item.GetTo();
         const Outlook::TMailItem reply = item.Reply();
         ASSERT_EQ(reply.GetRecipients().size(), 1u);
+        EXPECT_EQ(reply.GetSentOn(), 949998.0); // unsent: 4501-01-01
         EXPECT_EQ(reply.GetRecipients()[0].GetName(), item.GetSenderName());
         for (const Outlook::TAttachment& attachment : item.GetAttachments()) {
             const QString path = saveDir + QStringLiteral("/a%1").arg(totals.Attachments++);
