@@ -1,4 +1,5 @@
 #include "Objects.h"
+#include "Store.h"
 #include "OutlookPst.h"
 #include "automation/ComObj.h"
 #include "runtime/Exception.h"

@@ -1,4 +1,5 @@
 #include "Objects.h"
+#include "Store.h"
 #include "PstMessage.h"
 #include "runtime/Exception.h"
 

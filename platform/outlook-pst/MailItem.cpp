@@ -1,5 +1,6 @@
 #include "Body.h"
 #include "Objects.h"
+#include "Store.h"
 #include "Writers.h"
 #include "runtime/DateTime.h"
 #include "runtime/Exception.h"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "Props.h"
-#include "Store.h"
 #include "automation/Dispatch.h"
 
 #include <QStringList>
@@ -12,6 +11,11 @@
 #include <vector>
 
 namespace OutlookPst {
+
+class Store;
+class PffItem;
+using StorePtr = std::shared_ptr<Store>;
+using PffItemPtr = std::shared_ptr<PffItem>;
 
 // Count and Item(1..Count) over elements made on demand.
 class Collection : public Automation::DispatchTable {

@@ -3,6 +3,8 @@
 // an error object); Check turns -1 into an EOleException carrying libpff's text.
 #pragma once
 
+#include "Props.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -37,12 +39,6 @@ int Call(const QString& what, F function, Args... args)
     PffError error;
     return Check(function(args..., error.Out()), error, what);
 }
-
-// A raw property value as the data file stores it.
-struct RawValue {
-    quint32 Type = 0;
-    QByteArray Data;
-};
 
 // Largest property value read into memory at once. Larger values are either
 // damaged or attachment data, which is streamed instead.

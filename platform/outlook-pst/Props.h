@@ -3,8 +3,6 @@
 // the .msg writer read them through these interfaces only.
 #pragma once
 
-#include "Pff.h"
-
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -13,6 +11,12 @@
 #include <vector>
 
 namespace OutlookPst {
+
+// A raw property value as the data file stores it.
+struct RawValue {
+    quint32 Type = 0;
+    QByteArray Data;
+};
 
 // Property identifiers (the upper 16 bits of a property tag).
 namespace Prop {

@@ -4,6 +4,7 @@
 // freed memory.
 #pragma once
 
+#include "Pff.h"
 #include "Props.h"
 
 #include <QString>
