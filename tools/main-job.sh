@@ -5,5 +5,5 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${TIDEWELL_BUILD_DIR:-$root/build}/bin"
 sample="$root/data/enron.pst"
 
-echo "== converter library and Outlook session =="
-"$bin/tidewell-outlook" --store "$sample" check
+echo "== the sample data file's folders (path, default item type, items) =="
+"$bin/tidewell-outlook" --store "$sample" tree

@@ -1,0 +1,203 @@
+#include "Body.h"
+#include "Objects.h"
+#include "Store.h"
+#include "Writers.h"
+#include "runtime/DateTime.h"
+#include "runtime/Exception.h"
+
+using Automation::Arguments;
+using Automation::DispatchPtr;
+using Automation::Variant;
+
+namespace OutlookPst {
+
+namespace {
+
+class RecipientObject : public Automation::DispatchTable {
+public:
+    RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage)
+    {
+        AddMember(QStringLiteral("Name"), [this](const Arguments&) { return Variant(RecipientName(*FBag, FCodePage)); });
+        AddMember(QStringLiteral("Address"),
+                  [this](const Arguments&) { return Variant(RecipientAddress(*FBag, FCodePage)); });
+        AddMember(QStringLiteral("Type"), [this](const Arguments&) {
+            return Variant(FindInt(*FBag, Prop::RecipientType).value_or(1) & 0x0F);
+        });
+    }
+    QString ClassName() const override { return QStringLiteral("Recipient"); }
+
+private:
+    PropertyBagPtr FBag;
+    int FCodePage;
+};
+
+class AttachmentObject : public Automation::DispatchTable {
+public:
+    AttachmentObject(AttachmentSourcePtr source, int codePage) : FSource(std::move(source)), FCodePage(codePage)
+    {
+        AddMember(QStringLiteral("FileName"),
+                  [this](const Arguments&) { return Variant(AttachmentFileName(*FSource, FCodePage)); });
+        AddMember(QStringLiteral("DisplayName"), [this](const Arguments&) {
+            return Variant(TextOr(*FSource, Prop::DisplayName, FCodePage, AttachmentFileName(*FSource, FCodePage)));
+        });
+        AddMember(QStringLiteral("SaveAsFile"), [this](const Arguments& args) {
+            SaveAttachmentFile(*FSource, TextArg(args, 0));
+            return Variant();
+        });
+    }
+    QString ClassName() const override { return QStringLiteral("Attachment"); }
+
+private:
+    AttachmentSourcePtr FSource;
+    int FCodePage;
+};
+
+TDateTime TimeOf(PropertyBag& bag, quint16 id)
+{
+    const std::optional<quint64> time = FindFileTime(bag, id);
+    return time ? DateTimeFromFileTime(*time) : kNoDate;
+}
+
+} // namespace
+
+QString AttachmentFileName(AttachmentSource& attachment, int codePage)
+{
+    for (quint16 id : {Prop::AttachLongFilename, Prop::AttachFilename, Prop::DisplayName}) {
+        const QString name = TextOr(attachment, id, codePage);
+        if (!name.isEmpty())
+            return name;
+    }
+    return QString();
+}
+
+MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(source))
+{
+    auto text = [this](const char* name, std::function<QString()> get) {
+        AddMember(QString::fromLatin1(name), [get](const Arguments&) { return Variant(get()); });
+    };
+    text("EntryID", [this] { return FSource->EntryId(); });
+    text("Subject", [this] { return Subject(); });
+    text("Body", [this] { return Body(); });
+    text("ReplyRecipientNames",
+         [this] { return TextOr(*FSource, Prop::ReplyRecipientNames, FSource->CodePage()); });
+    text("SenderName", [this] { return SenderName(); });
+    text("SenderEmailAddress", [this] { return SenderEmailAddress(); });
+    text("To", [this] { return RecipientNames(1); });
+    text("CC", [this] { return RecipientNames(2); });
+    text("BCC", [this] { return RecipientNames(3); });
+    text("MessageClass", [this] { return TextOr(*FSource, Prop::MessageClass, FSource->CodePage()); });
+    AddMember(QStringLiteral("SentOn"), [this](const Arguments&) { return Variant::FromDate(SentOn()); });
+    AddMember(QStringLiteral("ReceivedTime"),
+              [this](const Arguments&) { return Variant::FromDate(ReceivedTime()); });
+    AddMember(QStringLiteral("Importance"), [this](const Arguments&) {
+        return Variant(FindInt(*FSource, Prop::Importance).value_or(1));
+    });
+    AddMember(QStringLiteral("Sensitivity"), [this](const Arguments&) {
+        return Variant(FindInt(*FSource, Prop::Sensitivity).value_or(0));
+    });
+    AddMember(QStringLiteral("Recipients"), [this](const Arguments&) {
+        MessageSourcePtr source = FSource;
+        const int codePage = source->CodePage();
+        return Variant(std::make_shared<Collection>(
+            QStringLiteral("Recipients"), [source] { return source->RecipientCount(); },
+            [source, codePage](qint32 i) -> DispatchPtr {
+                return std::make_shared<RecipientObject>(source->Recipient(i), codePage);
+            }));
+    });
+    AddMember(QStringLiteral("Attachments"), [this](const Arguments&) {
+        MessageSourcePtr source = FSource;
+        const int codePage = source->CodePage();
+        return Variant(std::make_shared<Collection>(
+            QStringLiteral("Attachments"), [source] { return source->AttachmentCount(); },
+            [source, codePage](qint32 i) -> DispatchPtr {
+                return std::make_shared<AttachmentObject>(source->Attachment(i), codePage);
+            }));
+    });
+    AddMember(QStringLiteral("Reply"), [this](const Arguments&) {
+        auto reply = std::make_shared<MemoryMessage>();
+        reply->Props.SetText(Prop::MessageClass, QStringLiteral("IPM.Note"));
+        reply->Props.SetText(Prop::Subject, QStringLiteral("RE: ") + Subject());
+        reply->Props.SetInt(Prop::Importance, 1);
+        reply->Props.SetInt(Prop::MessageFlags, 8); // unsent
+        auto to = std::make_shared<MemoryBag>();
+        to->SetText(Prop::DisplayName, SenderName());
+        const QString address = SenderEmailAddress();
+        to->SetText(Prop::EmailAddress, address);
+        to->SetText(Prop::AddrType, QStringLiteral("SMTP"));
+        to->SetInt(Prop::RecipientType, 1);
+        reply->Recipients.push_back(to);
+        return Variant(std::make_shared<MailItemObject>(reply));
+    });
+    AddMember(QStringLiteral("SaveAs"), [this](const Arguments& args) {
+        const QString path = TextArg(args, 0);
+        const qint32 format = args.size() > 1 ? IntArg(args, 1) : 3;
+        if (format == 3)
+            WriteMsgFile(*FSource, path);
+        else if (format == 0)
+            WriteTextFile(*this, path);
+        else
+            throw EOleException(QStringLiteral("保存形式 %1 には対応していません (対応しているのは 0 テキストと 3 .msg)。")
+                                    .arg(format));
+        return Variant();
+    });
+}
+
+QString MailItemObject::Subject()
+{
+    return StripSubjectMarker(TextOr(*FSource, Prop::Subject, FSource->CodePage()));
+}
+
+QString MailItemObject::Body()
+{
+    const int codePage = FSource->CodePage();
+    if (std::optional<RawValue> body = FSource->Find(Prop::Body);
+        body && (body->Type == PropType::Unicode || body->Type == PropType::String8))
+        return DecodeText(*body, codePage, Prop::Body);
+    if (std::optional<RawValue> html = FSource->Find(Prop::Html)) {
+        if (html->Type == PropType::Binary) {
+            const int htmlCodePage = FindInt(*FSource, Prop::InternetCodePage).value_or(codePage);
+            return HtmlToText(DecodeHtml(html->Data, htmlCodePage));
+        }
+        return HtmlToText(DecodeText(*html, codePage, Prop::Html));
+    }
+    if (std::optional<RawValue> rtf = FSource->Find(Prop::RtfCompressed))
+        return RtfToText(DecompressRtf(rtf->Data), codePage);
+    return QString();
+}
+
+QString MailItemObject::SenderName()
+{
+    const int codePage = FSource->CodePage();
+    const QString name = TextOr(*FSource, Prop::SenderName, codePage);
+    return name.isEmpty() ? TextOr(*FSource, Prop::SentRepresentingName, codePage) : name;
+}
+
+QString MailItemObject::SenderEmailAddress()
+{
+    const int codePage = FSource->CodePage();
+    for (quint16 id : {Prop::SenderSmtpAddress, Prop::SentRepresentingSmtpAddress, Prop::SenderEmail,
+                       Prop::SentRepresentingEmail}) {
+        const QString address = TextOr(*FSource, id, codePage);
+        if (!address.isEmpty())
+            return address;
+    }
+    return QString();
+}
+
+QString MailItemObject::RecipientNames(int type) { return DisplayNames(*FSource, type); }
+
+TDateTime MailItemObject::SentOn() { return TimeOf(*FSource, Prop::ClientSubmitTime); }
+
+TDateTime MailItemObject::ReceivedTime() { return TimeOf(*FSource, Prop::DeliveryTime); }
+
+QStringList MailItemObject::AttachmentNames()
+{
+    QStringList names;
+    const int codePage = FSource->CodePage();
+    const int count = FSource->AttachmentCount();
+    for (int i = 0; i < count; ++i)
+        names << AttachmentFileName(*FSource->Attachment(i), codePage);
+    return names;
+}
+
+} // namespace OutlookPst

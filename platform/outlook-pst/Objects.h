@@ -1,0 +1,127 @@
+// The automation objects of the stand-in: application, namespace, folders,
+// collections, mail items, recipients and attachments.
+#pragma once
+
+#include "Props.h"
+#include "automation/Dispatch.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace OutlookPst {
+
+class Store;
+class PffItem;
+using StorePtr = std::shared_ptr<Store>;
+using PffItemPtr = std::shared_ptr<PffItem>;
+
+// Count and Item(1..Count) over elements made on demand.
+class Collection : public Automation::DispatchTable {
+public:
+    using CountFn = std::function<qint32()>;
+    using ItemFn = std::function<Automation::DispatchPtr(qint32 index)>; // index from 0
+
+    Collection(QString className, CountFn count, ItemFn item);
+    QString ClassName() const override { return FClassName; }
+
+private:
+    QString FClassName;
+};
+
+class FolderObject : public Automation::DispatchTable {
+public:
+    // A folder of a data file.
+    FolderObject(StorePtr store, PffItemPtr item, std::vector<quint32> ancestors);
+    // The top-level folder of a data file; it opens the IPM subtree when first used.
+    static std::shared_ptr<FolderObject> StoreRoot(StorePtr store);
+    // A folder outside any data file, with no sub-folders and no items.
+    static std::shared_ptr<FolderObject> Placeholder(const QString& name);
+
+    QString ClassName() const override { return QStringLiteral("Folder"); }
+    QString Name();
+    qint32 DefaultItemType();
+    const std::vector<std::shared_ptr<FolderObject>>& SubFolders();
+    qint32 ItemCount();
+    Automation::DispatchPtr ItemAt(qint32 index);
+    bool IsStoreRoot() const { return FStoreRoot; }
+    const StorePtr& GetStore() const { return FStore; }
+
+private:
+    FolderObject();
+    void AddMembers();
+    PffItemPtr Item();
+
+    StorePtr FStore;
+    PffItemPtr FItem;
+    bool FStoreRoot = false;
+    QString FFixedName;
+    std::vector<quint32> FAncestors; // identifiers from the top down, against loops
+    bool FFoldersLoaded = false;
+    std::vector<std::shared_ptr<FolderObject>> FFolders;
+    qint32 FItemCount = -1;
+    std::vector<std::weak_ptr<Automation::Dispatch>> FItems; // mail items still in use
+};
+using FolderObjectPtr = std::shared_ptr<FolderObject>;
+
+class MailItemObject : public Automation::DispatchTable {
+public:
+    explicit MailItemObject(MessageSourcePtr source);
+    QString ClassName() const override { return QStringLiteral("MailItem"); }
+
+    QString Subject();
+    QString Body();
+    QString SenderName();
+    QString SenderEmailAddress();
+    QString RecipientNames(int type); // 1 To, 2 CC, 3 BCC
+    TDateTime SentOn();
+    TDateTime ReceivedTime();
+    QStringList AttachmentNames();
+    const MessageSourcePtr& Source() const { return FSource; }
+
+private:
+    MessageSourcePtr FSource;
+};
+
+// The file name an attachment is known by.
+QString AttachmentFileName(AttachmentSource& attachment, int codePage);
+
+// A missing time reads as 4501-01-01 00:00, as in Outlook.
+constexpr TDateTime kNoDate = 949998.0;
+
+class NamespaceObject;
+
+class ApplicationObject : public Automation::DispatchTable {
+public:
+    explicit ApplicationObject(QStringList storePaths);
+    ~ApplicationObject() override;
+    QString ClassName() const override { return QStringLiteral("Application"); }
+    void Quit();
+
+private:
+    std::shared_ptr<NamespaceObject> Namespace();
+    QStringList FStorePaths;
+    std::shared_ptr<NamespaceObject> FNamespace;
+    bool FQuit = false;
+};
+
+class NamespaceObject : public Automation::DispatchTable {
+public:
+    explicit NamespaceObject(QStringList storePaths);
+    ~NamespaceObject() override;
+    QString ClassName() const override { return QStringLiteral("Namespace"); }
+    const std::vector<FolderObjectPtr>& TopFolders();
+    Automation::DispatchPtr DefaultFolder(qint32 number);
+    void AddStore(const QString& path);
+    void RemoveStore(const Automation::DispatchPtr& folder);
+    void Close();
+
+private:
+    QStringList FStorePaths;
+    bool FOpened = false;
+    bool FClosed = false;
+    std::vector<FolderObjectPtr> FTop;
+};
+
+} // namespace OutlookPst

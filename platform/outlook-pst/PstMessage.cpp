@@ -1,0 +1,146 @@
+#include "PstMessage.h"
+
+#include "CodePage.h"
+#include "runtime/Exception.h"
+
+#include <QtEndian>
+#include <vector>
+
+namespace OutlookPst {
+
+int PstMessage::CodePage()
+{
+    if (FCodePage == 0) {
+        int codePage = FItem->GetStore()->CodePage();
+        for (quint16 id : {Prop::MessageCodePage, Prop::InternetCodePage}) {
+            const std::optional<qint32> value = FindInt(FBag, id);
+            if (value && IsKnownCodePage(*value)) {
+                codePage = *value;
+                break;
+            }
+        }
+        FCodePage = codePage;
+    }
+    return FCodePage;
+}
+
+void PstMessage::LoadRecipients()
+{
+    if (FRecipientsLoaded)
+        return;
+    libpff_item_t* raw = nullptr;
+    if (Call(QStringLiteral("受信者の一覧を読めません"), libpff_message_get_recipients, FItem->Get(), &raw) ==
+            1 &&
+        raw)
+        FRecipients = FItem->GetStore()->Wrap(raw);
+    FRecipientsLoaded = true;
+}
+
+bool PstMessage::HasRecipientTable()
+{
+    LoadRecipients();
+    return FRecipients != nullptr;
+}
+
+int PstMessage::RecipientCount()
+{
+    LoadRecipients();
+    return FRecipients ? FRecipients->RecordSetCount() : 0;
+}
+
+PropertyBagPtr PstMessage::Recipient(int index)
+{
+    if (index < 0 || index >= RecipientCount())
+        throw EOleException(QStringLiteral("受信者 %1 はありません。").arg(index + 1));
+    return std::make_shared<RecordSetBag>(FRecipients, index);
+}
+
+int PstMessage::AttachmentCount()
+{
+    if (FAttachmentCount < 0) {
+        int count = 0;
+        Call(QStringLiteral("添付ファイルの数を読めません"), libpff_message_get_number_of_attachments,
+             FItem->Get(), &count);
+        FAttachmentCount = count < 0 ? 0 : count;
+    }
+    return FAttachmentCount;
+}
+
+AttachmentSourcePtr PstMessage::Attachment(int index)
+{
+    if (index < 0 || index >= AttachmentCount())
+        throw EOleException(QStringLiteral("添付ファイル %1 はありません。").arg(index + 1));
+    libpff_item_t* raw = nullptr;
+    Call(QStringLiteral("添付ファイル %1 を読めません").arg(index + 1), libpff_message_get_attachment,
+         FItem->Get(), index, &raw);
+    return std::make_shared<PstAttachment>(FItem->GetStore()->Wrap(raw));
+}
+
+QString PstMessage::EntryId()
+{
+    QByteArray id = FItem->GetStore()->EntryIdPrefix();
+    if (id.isEmpty())
+        id = QByteArray(20, '\0');
+    uchar nid[4];
+    qToLittleEndian<quint32>(FItem->Identifier(), nid);
+    id.append(reinterpret_cast<const char*>(nid), 4);
+    return QString::fromLatin1(id.toHex().toUpper());
+}
+
+AttachKind PstAttachment::Kind()
+{
+    const std::optional<qint32> method = FindInt(FBag, Prop::AttachMethod);
+    // By reference (2), by reference resolve (3), by reference only (4) and
+    // by web reference (7) name a file elsewhere.
+    if (method && (*method == 2 || *method == 3 || *method == 4 || *method == 7))
+        return AttachKind::Reference;
+    int type = 0;
+    Call(QStringLiteral("添付ファイルの種類を読めません"), libpff_attachment_get_type, FItem->Get(), &type);
+    switch (type) {
+    case LIBPFF_ATTACHMENT_TYPE_ITEM:
+        return AttachKind::Embedded;
+    case LIBPFF_ATTACHMENT_TYPE_REFERENCE:
+        return AttachKind::Reference;
+    default:
+        return AttachKind::Data;
+    }
+}
+
+void PstAttachment::ReadData(const std::function<void(const char*, qsizetype)>& sink)
+{
+    const QString what = QStringLiteral("添付ファイルのデータを読めません");
+    size64_t size = 0;
+    if (Call(what, libpff_attachment_get_data_size, FItem->Get(), &size) != 1 || size == 0)
+        return;
+    PffError seekError;
+    if (libpff_attachment_data_seek_offset(FItem->Get(), 0, SEEK_SET, seekError.Out()) < 0)
+        Check(-1, seekError, what);
+    std::vector<uint8_t> buffer(64 * 1024);
+    size64_t done = 0;
+    while (done < size) {
+        const size_t want = static_cast<size_t>(std::min<size64_t>(buffer.size(), size - done));
+        PffError error;
+        const ssize_t got = libpff_attachment_data_read_buffer(FItem->Get(), buffer.data(), want, error.Out());
+        if (got < 0)
+            Check(-1, error, what);
+        if (got == 0)
+            throw EOleException(QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
+                                    .arg(what)
+                                    .arg(done)
+                                    .arg(size));
+        sink(reinterpret_cast<const char*>(buffer.data()), static_cast<qsizetype>(got));
+        done += static_cast<size64_t>(got);
+    }
+}
+
+std::shared_ptr<MessageSource> PstAttachment::Embedded()
+{
+    libpff_item_t* raw = nullptr;
+    if (Call(QStringLiteral("添付されたメッセージを読めません"), libpff_attachment_get_item, FItem->Get(), &raw) !=
+            1 ||
+        !raw)
+        throw EOleException(QStringLiteral("添付されたメッセージがありません。"));
+    return std::make_shared<PstMessage>(FItem->GetStore()->Wrap(raw));
+}
+
+} // namespace OutlookPst

@@ -1,0 +1,244 @@
+#include "Store.h"
+
+#include "CodePage.h"
+#include "runtime/Exception.h"
+
+#include <QFileInfo>
+#include <QtEndian>
+
+namespace OutlookPst {
+
+PffItem::PffItem(std::shared_ptr<Store> store, libpff_item_t* item) : FStore(std::move(store)), FItem(item)
+{
+    FStore->FItems.push_back(this);
+    FRegistration = std::prev(FStore->FItems.end());
+}
+
+PffItem::~PffItem()
+{
+    Release();
+    FStore->FItems.erase(FRegistration);
+}
+
+void PffItem::Release()
+{
+    for (libpff_record_set_t*& set : FRecordSets)
+        if (set)
+            libpff_record_set_free(&set, nullptr);
+    FRecordSets.clear();
+    if (FItem)
+        libpff_item_free(&FItem, nullptr);
+    FItem = nullptr;
+}
+
+libpff_item_t* PffItem::Get() const
+{
+    if (!FItem) {
+        FStore->RequireOpen();
+        throw EOleException(QStringLiteral("データファイル %1 は閉じられています。").arg(FStore->Path()));
+    }
+    return FItem;
+}
+
+int PffItem::RecordSetCount()
+{
+    if (FRecordSetCount < 0) {
+        int count = 0;
+        Call(QStringLiteral("レコードセットの数を読めません"), libpff_item_get_number_of_record_sets, Get(),
+             &count);
+        FRecordSetCount = count < 0 ? 0 : count;
+    }
+    return FRecordSetCount;
+}
+
+libpff_record_set_t* PffItem::RecordSet(int index)
+{
+    if (index < 0 || index >= RecordSetCount())
+        throw EOleException(QStringLiteral("レコードセット %1 はありません。").arg(index));
+    if (FRecordSets.size() < static_cast<std::size_t>(FRecordSetCount))
+        FRecordSets.resize(static_cast<std::size_t>(FRecordSetCount), nullptr);
+    libpff_record_set_t*& set = FRecordSets[static_cast<std::size_t>(index)];
+    if (!set)
+        Call(QStringLiteral("レコードセットを読めません"), libpff_item_get_record_set_by_index, Get(), index,
+             &set);
+    return set;
+}
+
+uint32_t PffItem::Identifier()
+{
+    uint32_t id = 0;
+    Call(QStringLiteral("項目の識別子を読めません"), libpff_item_get_identifier, Get(), &id);
+    return id;
+}
+
+std::optional<RawValue> RecordSetBag::Find(quint16 id)
+{
+    const QString what = QStringLiteral("プロパティ 0x%1 を読めません").arg(id, 4, 16, QLatin1Char('0'));
+    libpff_record_set_t* set = FItem->RecordSet(FSet);
+    EntryHolder entry;
+    const int found = Call(what, libpff_record_set_get_entry_by_type, set, static_cast<uint32_t>(id),
+                           static_cast<uint32_t>(0), entry.Out(),
+                           static_cast<uint8_t>(LIBPFF_ENTRY_VALUE_FLAG_MATCH_ANY_VALUE_TYPE));
+    if (found == 0 || !entry.Get())
+        return std::nullopt;
+    return ReadEntry(entry.Get(), what);
+}
+
+std::vector<PropEntry> RecordSetBag::All()
+{
+    const QString what = QStringLiteral("プロパティの一覧を読めません");
+    libpff_record_set_t* set = FItem->RecordSet(FSet);
+    int count = 0;
+    Call(what, libpff_record_set_get_number_of_entries, set, &count);
+    std::vector<PropEntry> entries;
+    entries.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+    for (int i = 0; i < count; ++i) {
+        EntryHolder entry;
+        Call(what, libpff_record_set_get_entry_by_index, set, i, entry.Out());
+        uint32_t type = 0;
+        if (Call(what, libpff_record_entry_get_entry_type, entry.Get(), &type) != 1)
+            continue;
+        PropEntry e;
+        e.Id = static_cast<quint16>(type & 0xFFFF);
+        e.Value = ReadEntry(entry.Get(), what);
+        libpff_name_to_id_map_entry_t* map = nullptr;
+        if (e.Id >= 0x8000 &&
+            Call(what, libpff_record_entry_get_name_to_id_map_entry, entry.Get(), &map) == 1 && map) {
+            NamedProp named;
+            named.Guid.resize(16);
+            Call(what, libpff_name_to_id_map_entry_get_guid, map,
+                 reinterpret_cast<uint8_t*>(named.Guid.data()), static_cast<size_t>(16));
+            uint8_t kind = 0;
+            Call(what, libpff_name_to_id_map_entry_get_type, map, &kind);
+            if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING) {
+                named.IsString = true;
+                size_t size = 0;
+                Call(what, libpff_name_to_id_map_entry_get_utf16_string_size, map, &size);
+                if (size > 0 && size < 4096) {
+                    std::vector<uint16_t> buffer(size, 0);
+                    Call(what, libpff_name_to_id_map_entry_get_utf16_string, map, buffer.data(), size);
+                    named.Name = QString(reinterpret_cast<const QChar*>(buffer.data()),
+                                         static_cast<qsizetype>(size - 1));
+                }
+            } else {
+                uint32_t number = 0;
+                Call(what, libpff_name_to_id_map_entry_get_number, map, &number);
+                named.Id = number;
+            }
+            e.Named = named;
+        }
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+std::shared_ptr<Store> Store::Open(const QString& path)
+{
+    std::shared_ptr<Store> store(new Store(path));
+    store->FDisplayName = QFileInfo(path).fileName();
+    store->FCodePage = DefaultAnsiCodePage();
+    libpff_file_t* file = nullptr;
+    try {
+        Call(QStringLiteral("libpff を準備できません"), libpff_file_initialize, &file);
+        const QByteArray name = QFile::encodeName(path);
+        Call(QStringLiteral("データファイル %1 を開けません").arg(path), libpff_file_open, file,
+             name.constData(), libpff_get_access_flags_read());
+        store->FFile = file;
+    } catch (const Exception& e) {
+        if (file)
+            libpff_file_free(&file, nullptr);
+        store->FOpenError = e.Message();
+        return store;
+    }
+    try {
+        store->ReadMessageStore();
+    } catch (const Exception&) {
+        // The folders may still be readable; the file name stands in for the name.
+    }
+    return store;
+}
+
+Store::~Store() { Close(); }
+
+void Store::RequireOpen() const
+{
+    if (FFile)
+        return;
+    if (!FOpenError.isEmpty())
+        throw EOleException(FOpenError);
+    throw EOleException(QStringLiteral("データファイル %1 は閉じられています。").arg(FPath));
+}
+
+void Store::ReadMessageStore()
+{
+    libpff_item_t* raw = nullptr;
+    if (Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store, FFile, &raw) != 1 ||
+        !raw)
+        return;
+    PffItemPtr item = Wrap(raw);
+    RecordSetBag bag(item, 0);
+    if (std::optional<qint32> cp = FindInt(bag, Prop::MessageCodePage); cp && IsKnownCodePage(*cp))
+        FCodePage = *cp;
+    const QString name = TextOr(bag, Prop::DisplayName, FCodePage).trimmed();
+    if (!name.isEmpty())
+        FDisplayName = name;
+    if (std::optional<RawValue> key = bag.Find(Prop::RecordKey); key && key->Data.size() == 16)
+        FEntryIdPrefix = QByteArray(4, '\0') + key->Data;
+    if (std::optional<RawValue> subtree = bag.Find(Prop::IpmSubtreeEntryId);
+        subtree && subtree->Data.size() >= 24)
+        FIpmSubtreeId = qFromLittleEndian<quint32>(
+            reinterpret_cast<const uchar*>(subtree->Data.constData()) + subtree->Data.size() - 4);
+}
+
+PffItemPtr Store::TopFolder()
+{
+    RequireOpen();
+    libpff_item_t* raw = nullptr;
+    if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, FFile, &raw) != 1 ||
+        !raw)
+        throw EOleException(QStringLiteral("データファイル %1 にルートフォルダーがありません。").arg(FPath));
+    PffItemPtr root = Wrap(raw);
+    int count = 0;
+    Call(QStringLiteral("フォルダーの数を読めません"), libpff_folder_get_number_of_sub_folders, root->Get(),
+         &count);
+    // The IPM subtree is the root's sub-folder that is not a search folder; the
+    // search roots beside it are not shown.
+    PffItemPtr fallback;
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t* sub = nullptr;
+        Call(QStringLiteral("フォルダーを読めません"), libpff_folder_get_sub_folder, root->Get(), i, &sub);
+        PffItemPtr folder = Wrap(sub);
+        if (FIpmSubtreeId != 0 && folder->Identifier() == FIpmSubtreeId)
+            return folder;
+        RecordSetBag bag(folder, 0);
+        const std::optional<qint32> type = FindInt(bag, Prop::FolderType);
+        if (type && *type == 2)
+            continue;
+        const QString name = TextOr(bag, Prop::DisplayName, FCodePage);
+        if (name.startsWith(QLatin1String("Top of ")))
+            return folder;
+        if (!fallback)
+            fallback = folder;
+    }
+    return fallback ? fallback : root;
+}
+
+PffItemPtr Store::Wrap(libpff_item_t* item)
+{
+    if (!item)
+        throw EOleException(QStringLiteral("libpff が項目を返しませんでした。"));
+    return std::make_shared<PffItem>(shared_from_this(), item);
+}
+
+void Store::Close()
+{
+    for (auto it = FItems.rbegin(); it != FItems.rend(); ++it)
+        (*it)->Release();
+    if (FFile) {
+        libpff_file_close(FFile, nullptr);
+        libpff_file_free(&FFile, nullptr);
+        FFile = nullptr;
+    }
+}
+
+} // namespace OutlookPst

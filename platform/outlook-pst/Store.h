@@ -1,0 +1,100 @@
+// One opened data file: the libpff file, the message store's properties, and
+// every libpff item handed out for it. Closing the store frees all those items
+// first, so that objects outliving the close report an error instead of reading
+// freed memory.
+#pragma once
+
+#include "Pff.h"
+#include "Props.h"
+
+#include <QString>
+#include <list>
+#include <memory>
+#include <vector>
+
+namespace OutlookPst {
+
+class Store;
+
+// A libpff item registered with its store. Record sets are read once and kept.
+class PffItem {
+public:
+    PffItem(std::shared_ptr<Store> store, libpff_item_t* item);
+    ~PffItem();
+    PffItem(const PffItem&) = delete;
+    PffItem& operator=(const PffItem&) = delete;
+
+    // The item; raises when the store has been closed.
+    libpff_item_t* Get() const;
+    int RecordSetCount();
+    libpff_record_set_t* RecordSet(int index);
+    const std::shared_ptr<Store>& GetStore() const { return FStore; }
+    uint32_t Identifier();
+
+    // Frees the libpff objects; later use raises.
+    void Release();
+
+private:
+    std::shared_ptr<Store> FStore;
+    libpff_item_t* FItem;
+    std::vector<libpff_record_set_t*> FRecordSets;
+    int FRecordSetCount = -1;
+    std::list<PffItem*>::iterator FRegistration;
+};
+using PffItemPtr = std::shared_ptr<PffItem>;
+
+// The properties of one record set of an item.
+class RecordSetBag : public PropertyBag {
+public:
+    RecordSetBag(PffItemPtr item, int recordSet) : FItem(std::move(item)), FSet(recordSet) {}
+    std::optional<RawValue> Find(quint16 id) override;
+    std::vector<PropEntry> All() override;
+
+private:
+    PffItemPtr FItem;
+    int FSet;
+};
+
+class Store : public std::enable_shared_from_this<Store> {
+public:
+    // Opens the data file. A file that cannot be opened still gives a store:
+    // its failure is reported by every access that needs the file.
+    static std::shared_ptr<Store> Open(const QString& path);
+    ~Store();
+
+    const QString& Path() const { return FPath; }
+    bool IsOpen() const { return FFile != nullptr; }
+    // Raises the reason why the file could not be opened or was closed.
+    void RequireOpen() const;
+
+    // The store's display name, or the file name when it has none or cannot be read.
+    QString DisplayName() const { return FDisplayName; }
+    // The folder below which the user's folders are (the IPM subtree). Callers keep it.
+    PffItemPtr TopFolder();
+    // The code page for 8-bit strings that name none.
+    int CodePage() const { return FCodePage; }
+    // Prefix of entry identifiers: four flag bytes and the store's record key.
+    const QByteArray& EntryIdPrefix() const { return FEntryIdPrefix; }
+
+    // Takes ownership of an item libpff handed out for this file.
+    PffItemPtr Wrap(libpff_item_t* item);
+    // Frees every item and closes the file.
+    void Close();
+
+private:
+    friend class PffItem;
+    explicit Store(QString path) : FPath(std::move(path)) {}
+    void ReadMessageStore();
+
+    QString FPath;
+    QString FOpenError;
+    QString FDisplayName;
+    QByteArray FEntryIdPrefix;
+    int FCodePage = 1252;
+    libpff_file_t* FFile = nullptr;
+    quint32 FIpmSubtreeId = 0;
+    std::list<PffItem*> FItems; // in the order they were handed out
+};
+using StorePtr = std::shared_ptr<Store>;
+
+} // namespace OutlookPst
