@@ -33,7 +33,7 @@ public:
     {
         if (!FBuffer.isEmpty())
             FWriter(FBuffer);
-        FBuffer.clear();
+        FBuffer.resize(0); // keeps the allocation for the next pieces
     }
 
 private:
@@ -41,12 +41,41 @@ private:
     QByteArray FBuffer;
 };
 
+// Base64 in lines of 76 characters, each ended by CR LF, encoded in one pass
+// into one buffer (attachments of many megabytes go through here).
 void PutBase64(TOutput& out, QByteArrayView data)
 {
-    for (qsizetype i = 0; i < data.size(); i += kLineBytes) {
-        out.Put(data.sliced(i, std::min(kLineBytes, data.size() - i)).toByteArray().toBase64());
-        out.Put("\r\n");
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const qsizetype n = data.size();
+    if (n == 0)
+        return;
+    const qsizetype lines = (n + kLineBytes - 1) / kLineBytes;
+    QByteArray encoded((n + 2) / 3 * 4 + lines * 2, Qt::Uninitialized);
+    char* o = encoded.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(data.data());
+    for (qsizetype line = 0; line < n; line += kLineBytes) {
+        const qsizetype end = std::min(line + kLineBytes, n);
+        qsizetype i = line;
+        for (; i + 3 <= end; i += 3) {
+            const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
+            *o++ = kAlphabet[v >> 18];
+            *o++ = kAlphabet[(v >> 12) & 63];
+            *o++ = kAlphabet[(v >> 6) & 63];
+            *o++ = kAlphabet[v & 63];
+        }
+        if (i < end) {
+            const bool two = i + 1 < end;
+            const unsigned v = unsigned(in[i]) << 16 | (two ? unsigned(in[i + 1]) << 8 : 0u);
+            *o++ = kAlphabet[v >> 18];
+            *o++ = kAlphabet[(v >> 12) & 63];
+            *o++ = two ? kAlphabet[(v >> 6) & 63] : '=';
+            *o++ = '=';
+        }
+        *o++ = '\r';
+        *o++ = '\n';
     }
+    out.Put(QByteArrayView(encoded.constData(), o - encoded.constData()));
 }
 
 // Reads a file in chunks of whole Base64 lines and writes it encoded.

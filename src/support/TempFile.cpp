@@ -234,28 +234,15 @@ void TTargetTempFile::Write(QByteArrayView data)
 
 void TTargetTempFile::Commit()
 {
+    // No fsync: it would cost every mail a wait for the disk. Write errors such as
+    // a full disk are reported by write and close; the rename keeps a reader from
+    // ever seeing a partly written file.
     const QByteArray path = QFile::encodeName(FPath);
     if (FHandle >= 0) {
         const int handle = FHandle;
         FHandle = -1;
-        int rc = ::fsync(handle);
-        int error = errno;
-        if (::close(handle) != 0 && rc == 0) {
-            rc = -1;
-            error = errno;
-        }
-        if (rc != 0)
-            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), error);
-    } else {
-        // Written by someone else through the path: make it durable before the rename.
-        const int handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (handle < 0)
-            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
-        const int rc = ::fsync(handle);
-        const int error = errno;
-        ::close(handle);
-        if (rc != 0)
-            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), error);
+        if (::close(handle) != 0)
+            Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), errno);
     }
     if (::rename(path.constData(), QFile::encodeName(FTarget).constData()) != 0)
         Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);

@@ -79,7 +79,12 @@ def check_raw(raw, errors):
             in_header = True
             continue
         if in_header:
-            if len(line) > 78:
+            # Folding can only break at white space: a line longer than 78
+            # columns must be one token that cannot be broken (a long address),
+            # and no line may pass the hard limit of 998.
+            body = line[1:] if line[:1] in (b" ", b"\t") else line
+            unbreakable = b" " not in body.strip() and b"\t" not in body
+            if len(line) > 998 or (len(line) > 78 and not unbreakable):
                 errors.append(f"header line {number} is {len(line)} columns long")
             if any(b > 0x7E for b in line):
                 errors.append(f"header line {number} holds raw non-ASCII bytes")

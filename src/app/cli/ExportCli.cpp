@@ -96,7 +96,8 @@ Options Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStr
     parser.addOptions({help, store, folder, noSub, type, name, format, digits, parameter, regex, attachments, outDir,
                        onError, csv, csvEncoding});
 
-    if (!parser.parse(arguments))
+    // The parser takes the first argument for the program name.
+    if (!parser.parse(QStringList{QStringLiteral("tidewell-export")} + arguments))
         throw UsageError(parser.errorText());
     if (parser.isSet(help)) {
         out << parser.helpText();
