@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <cstdlib>
 #include <ctime>
@@ -44,6 +46,16 @@ ScopedTimeZone::~ScopedTimeZone()
     else
         unsetenv("TZ");
     tzset();
+}
+
+QStringList FilesBelow(const QString& dir)
+{
+    QStringList out;
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
 }
 
 QString BinaryDir() { return QStringLiteral(TIDEWELL_BINARY_DIR "/bin"); }

@@ -22,6 +22,9 @@ private:
     bool FHadOld;
 };
 
+// Every file below dir, as paths relative to it, sorted.
+QStringList FilesBelow(const QString& dir);
+
 // Folder of the build's programs and libraries.
 QString BinaryDir();
 

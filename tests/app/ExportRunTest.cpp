@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "app/ExportRun.h"
 #include "fake/FakeAutomation.h"
 #include "outlook/Outlook.h"
@@ -50,16 +51,7 @@ Fake::MailSpec Mail(const QString& subject, TDateTime sent = 41644.375)
     return spec;
 }
 
-// Every file below dir, relative, sorted.
-QStringList Files(const QString& dir)
-{
-    QStringList out;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(dir).relativeFilePath(it.next());
-    out.sort();
-    return out;
-}
+QStringList Files(const QString& dir) { return TestSupport::FilesBelow(dir); }
 
 class ExportRunTest : public ::testing::Test {
 protected:

@@ -39,16 +39,7 @@ RunResult Export(const QStringList& args)
     return r;
 }
 
-// Files below dir, relative, sorted.
-QStringList Files(const QString& dir)
-{
-    QStringList out;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(dir).relativeFilePath(it.next());
-    out.sort();
-    return out;
-}
+QStringList Files(const QString& dir) { return TestSupport::FilesBelow(dir); }
 
 // Directories below dir, as "\"-separated paths like pffexport's folder paths.
 QStringList Dirs(const QString& dir)
