@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk
-  libpff-dev libbfio-dev libgsf-1-dev libpcre2-dev libicu-dev
+  libpff-dev libbfio-dev libgsf-1-dev libpcre2-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 pst-utils pff-tools nkf libemail-outlook-message-perl
   time
