@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +25,8 @@ SaveFile::SaveFile(const QString& target) : FTarget(target)
     const QFileInfo info(target);
     if (info.fileName().isEmpty())
         throw EInOutError(QStringLiteral("保存先のファイル名がありません: %1").arg(target));
+    if (OpenEmptyTarget())
+        return;
     FTempPath = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                                   QStringLiteral(".XXXXXX"));
     const int fd = mkstemp(FTempPath.data());
@@ -43,8 +47,37 @@ SaveFile::SaveFile(const QString& target) : FTarget(target)
     }
 }
 
+bool SaveFile::OpenEmptyTarget()
+{
+    // Non-blocking, so that a FIFO of that name cannot hang the open.
+    const int fd = ::open(QFile::encodeName(FTarget).constData(),
+                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool empty =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 && st.st_nlink == 1;
+    if (!empty || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        !(FStream = fdopen(fd, "wb"))) {
+        close(fd);
+        return false;
+    }
+    return true;
+}
+
 SaveFile::~SaveFile()
 {
+    if (FTempPath.isEmpty()) {
+        // In place: an unfinished write leaves the file empty, as it was.
+        if (FStream) {
+            __fpurge(FStream); // what is still buffered must not land after the truncation
+            if (ftruncate(fileno(FStream), 0) != 0) {
+                // Nothing more can be done for it here.
+            }
+            fclose(FStream);
+        }
+        return;
+    }
     if (FStream)
         fclose(FStream);
     if (!FCommitted)
@@ -53,7 +86,8 @@ SaveFile::~SaveFile()
 
 void SaveFile::Write(const char* data, qsizetype size)
 {
-    if (size > 0 && fwrite(data, 1, static_cast<size_t>(size), FStream) != static_cast<size_t>(size))
+    if (size > 0 &&
+        fwrite(data, 1, static_cast<size_t>(size), FStream) != static_cast<size_t>(size))
         throw IoError(QStringLiteral("書き込めません:"), FTarget, errno);
 }
 
@@ -62,14 +96,26 @@ void SaveFile::Commit()
     if (FStream) {
         // No fsync: the rename protects against a failed or interrupted write,
         // and a sync per mail would dominate the time of an export.
-        const bool failed = fflush(FStream) != 0;
-        const int error = errno;
+        bool failed = fflush(FStream) != 0;
+        int error = errno;
+        if (FTempPath.isEmpty() && failed) {
+            // The destructor empties the file again.
+            throw IoError(QStringLiteral("書き込めません:"), FTarget, error);
+        }
         const bool closeFailed = fclose(FStream) != 0;
         FStream = nullptr;
-        if (failed || closeFailed)
-            throw IoError(QStringLiteral("書き込めません:"), FTarget, failed ? error : errno);
+        if (closeFailed && !failed) {
+            failed = true;
+            error = errno;
+            if (FTempPath.isEmpty() && truncate(QFile::encodeName(FTarget).constData(), 0) != 0) {
+                // The write error below is the one to report.
+            }
+        }
+        if (failed)
+            throw IoError(QStringLiteral("書き込めません:"), FTarget, error);
     }
-    if (rename(FTempPath.constData(), QFile::encodeName(FTarget).constData()) != 0)
+    if (!FTempPath.isEmpty() &&
+        rename(FTempPath.constData(), QFile::encodeName(FTarget).constData()) != 0)
         throw IoError(QStringLiteral("ファイルを置き換えられません:"), FTarget, errno);
     FCommitted = true;
 }

@@ -1,6 +1,11 @@
 // Files written through a temporary file in the target's folder that is renamed
 // over the target once complete: the target is then either the complete new
 // file or left as it was.
+//
+// A target that already exists as an empty file, as the placeholders of unique
+// temporary names do, is written in place instead and truncated back to empty
+// when the write fails. That leaves it as it was too, and spares creating and
+// deleting a second file per save.
 #pragma once
 
 #include <QByteArray>
@@ -19,17 +24,17 @@ public:
     SaveFile& operator=(const SaveFile&) = delete;
 
     FILE* Stream() const { return FStream; }
-    const QByteArray& TemporaryPath() const { return FTempPath; }
     // Writes bytes; raises EInOutError on failure.
     void Write(const char* data, qsizetype size);
     // Flushes, closes and renames the file over the target; raises EInOutError.
     void Commit();
-    // Closes the stream without renaming (a writer that closed it itself calls this).
-    void Detach() { FStream = nullptr; }
 
 private:
+    // Opens an existing empty regular file for writing in place; false for anything else.
+    bool OpenEmptyTarget();
+
     QString FTarget;
-    QByteArray FTempPath;
+    QByteArray FTempPath; // empty when writing in place
     FILE* FStream = nullptr;
     bool FCommitted = false;
 };

@@ -8,12 +8,14 @@
 #include "runtime/Exception.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using Automation::OleRef;
 using namespace OutlookPst;
@@ -273,4 +275,57 @@ TEST_F(MsgTest, AFailedSaveLeavesTheTargetAsItWas)
     // A successful save replaces the file.
     item.Call(QStringLiteral("SaveAs"), {target, 3});
     EXPECT_TRUE(ReadFile(target).startsWith(QByteArray::fromHex("d0cf11e0a1b11ae1")));
+}
+
+// The eml writer names each attachment's file by creating it empty first. Such
+// a file is written in place, and a failed write leaves it empty.
+TEST_F(MsgTest, AnEmptyTargetIsWrittenInPlaceAndEmptiedAgainOnFailure)
+{
+    const QString target = FDir.filePath(QStringLiteral("placeholder.tmp"));
+    QFile placeholder(target);
+    ASSERT_TRUE(placeholder.open(QIODevice::WriteOnly));
+    placeholder.close();
+    const auto inode = [&target] {
+        struct stat st {};
+        EXPECT_EQ(stat(QFile::encodeName(target).constData(), &st), 0);
+        return st.st_ino;
+    };
+    const auto before = inode();
+
+    class Failing : public MemoryAttachment {
+    public:
+        void ReadData(const std::function<void(const char*, qsizetype)>& sink) override
+        {
+            const QByteArray chunk(200000, 'x');
+            sink(chunk.constData(), chunk.size());
+            throw EOleException(QStringLiteral("壊れたデータ"));
+        }
+    } failing;
+    EXPECT_THROW(SaveAttachmentFile(failing, target), EOleException);
+    EXPECT_EQ(ReadFile(target), QByteArray());
+    EXPECT_EQ(inode(), before);
+
+    MemoryAttachment good;
+    good.Data = QByteArray(300000, 'y') + "end";
+    SaveAttachmentFile(good, target);
+    EXPECT_EQ(ReadFile(target), good.Data);
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("placeholder.tmp")});
+
+    // A file that is not empty, an empty one reached through a symbolic link,
+    // or a FIFO is replaced through a temporary file instead.
+    SaveAttachmentFile(good, target);
+    EXPECT_NE(inode(), before);
+    const QString empty = FDir.filePath(QStringLiteral("empty"));
+    const QString link = FDir.filePath(QStringLiteral("link"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(empty, link));
+    SaveAttachmentFile(good, link);
+    EXPECT_EQ(ReadFile(empty), QByteArray());
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadFile(link), good.Data);
+    const QString fifo = FDir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    SaveAttachmentFile(good, fifo); // must not wait for a reader
+    EXPECT_EQ(ReadFile(fifo), good.Data);
 }
