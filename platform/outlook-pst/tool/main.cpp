@@ -2,12 +2,14 @@
 #include "Commands.h"
 #include "OutlookPst.h"
 #include "automation/InitOle.h"
+#include "runtime/Memory.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    KeepLargeBlocksInHeap();
     QCoreApplication app(argc, argv);
     TInitOle oleInit;
     OutlookPst::RegisterOutlookApplication();

@@ -2,12 +2,14 @@
 #include "ExportCli.h"
 #include "OutlookPst.h"
 #include "automation/InitOle.h"
+#include "runtime/Memory.h"
 
 #include <QCoreApplication>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
+    KeepLargeBlocksInHeap();
     QCoreApplication app(argc, argv);
     TInitOle oleInit; // automation is initialised first, on the main thread
     OutlookPst::RegisterOutlookApplication();
