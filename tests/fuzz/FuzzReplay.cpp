@@ -1,0 +1,48 @@
+// Runs a fuzz target over files instead of generated inputs: each argument is a
+// file, or a folder whose files are all run. Without a fuzzing engine this is
+// how ctest replays the seed inputs and any input that once found a fault.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace {
+
+int RunFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        return 1;
+    }
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int failures = 0, runs = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::filesystem::path path(argv[i]);
+        if (std::filesystem::is_directory(path)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path))
+                if (entry.is_regular_file()) {
+                    failures += RunFile(entry.path());
+                    ++runs;
+                }
+        } else {
+            failures += RunFile(path);
+            ++runs;
+        }
+    }
+    std::printf("%d inputs run\n", runs);
+    return failures == 0 && runs > 0 ? 0 : 1;
+}
