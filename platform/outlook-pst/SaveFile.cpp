@@ -10,6 +10,7 @@
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace OutlookPst {
 
@@ -94,25 +95,22 @@ void SaveFile::Write(const char* data, qsizetype size)
 void SaveFile::Commit()
 {
     if (FStream) {
-        // No fsync: the rename protects against a failed or interrupted write,
+        // No fsync: a failed or interrupted write leaves the target as it was,
         // and a sync per mail would dominate the time of an export.
-        bool failed = fflush(FStream) != 0;
-        int error = errno;
-        if (FTempPath.isEmpty() && failed) {
-            // The destructor empties the file again.
-            throw IoError(QStringLiteral("書き込めません:"), FTarget, error);
+        const bool flushed = fflush(FStream) == 0;
+        const int flushError = errno;
+        if (!flushed && FTempPath.isEmpty())
+            throw IoError(QStringLiteral("書き込めません:"), FTarget,
+                          flushError); // the destructor empties it
+        const bool closed = fclose(std::exchange(FStream, nullptr)) == 0;
+        const int closeError = errno;
+        if (flushed && !closed && FTempPath.isEmpty() &&
+            truncate(QFile::encodeName(FTarget).constData(), 0) != 0) {
+            // The write error below is the one to report.
         }
-        const bool closeFailed = fclose(FStream) != 0;
-        FStream = nullptr;
-        if (closeFailed && !failed) {
-            failed = true;
-            error = errno;
-            if (FTempPath.isEmpty() && truncate(QFile::encodeName(FTarget).constData(), 0) != 0) {
-                // The write error below is the one to report.
-            }
-        }
-        if (failed)
-            throw IoError(QStringLiteral("書き込めません:"), FTarget, error);
+        if (!flushed || !closed)
+            throw IoError(QStringLiteral("書き込めません:"), FTarget,
+                          flushed ? closeError : flushError);
     }
     if (!FTempPath.isEmpty() &&
         rename(FTempPath.constData(), QFile::encodeName(FTarget).constData()) != 0)

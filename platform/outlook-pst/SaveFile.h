@@ -26,7 +26,8 @@ public:
     FILE* Stream() const { return FStream; }
     // Writes bytes; raises EInOutError on failure.
     void Write(const char* data, qsizetype size);
-    // Flushes, closes and renames the file over the target; raises EInOutError.
+    // Flushes and closes the file and, unless it was written in place, renames it
+    // over the target; raises EInOutError.
     void Commit();
 
 private:
