@@ -119,6 +119,17 @@ protected:
     QTemporaryDir FDir;
 };
 
+// An attachment whose data fails after 100 000 bytes have been handed out.
+class FailingAttachment : public MemoryAttachment {
+public:
+    void ReadData(const std::function<void(const char*, qsizetype)>& sink) override
+    {
+        const QByteArray chunk(100000, 'x');
+        sink(chunk.constData(), chunk.size());
+        throw EOleException(QStringLiteral("壊れたデータ"));
+    }
+};
+
 } // namespace
 
 TEST_F(MsgTest, AMessageWithRecipientsAttachmentsAndAnEmbeddedMessageOpensInMsgconvert)
@@ -242,18 +253,8 @@ TEST_F(MsgTest, AFailedSaveLeavesTheTargetAsItWas)
     file.write("old content");
     file.close();
 
-    // An attachment whose data fails half-way through.
-    class Failing : public MemoryAttachment {
-    public:
-        void ReadData(const std::function<void(const char*, qsizetype)>& sink) override
-        {
-            const QByteArray chunk(100000, 'x');
-            sink(chunk.constData(), chunk.size());
-            throw EOleException(QStringLiteral("壊れたデータ"));
-        }
-    };
     auto message = Fixture();
-    message->Attachments.push_back(std::make_shared<Failing>());
+    message->Attachments.push_back(std::make_shared<FailingAttachment>());
     EXPECT_THROW(WriteMsgFile(*message, target), EOleException);
 
     const OleRef ns = NewNamespace({SamplePath()});
@@ -292,15 +293,7 @@ TEST_F(MsgTest, AnEmptyTargetIsWrittenInPlaceAndEmptiedAgainOnFailure)
     };
     const auto before = inode();
 
-    class Failing : public MemoryAttachment {
-    public:
-        void ReadData(const std::function<void(const char*, qsizetype)>& sink) override
-        {
-            const QByteArray chunk(200000, 'x');
-            sink(chunk.constData(), chunk.size());
-            throw EOleException(QStringLiteral("壊れたデータ"));
-        }
-    } failing;
+    FailingAttachment failing;
     EXPECT_THROW(SaveAttachmentFile(failing, target), EOleException);
     EXPECT_EQ(ReadFile(target), QByteArray());
     EXPECT_EQ(inode(), before);
