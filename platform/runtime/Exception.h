@@ -29,7 +29,10 @@ public:
 // running-object lookup or an unknown program identifier.
 class EOleSysError : public EOleError {
 public:
-    EOleSysError(const QString& message, qint32 errorCode) : EOleError(message), FErrorCode(errorCode) {}
+    EOleSysError(const QString& message, qint32 errorCode)
+        : EOleError(message), FErrorCode(errorCode)
+    {
+    }
     qint32 ErrorCode() const { return FErrorCode; }
 
 private:
@@ -46,13 +49,16 @@ public:
 class EInOutError : public Exception {
 public:
     explicit EInOutError(const QString& message, int errorCode = 0)
-        : Exception(message), FErrorCode(errorCode) {}
+        : Exception(message), FErrorCode(errorCode)
+    {
+    }
     int ErrorCode() const { return FErrorCode; }
 
 private:
     int FErrorCode;
 };
 
-// The operating system's error text for an errno value, in the user's language where
-// the C library offers it.
+// The operating system's error text for an errno value: a Japanese text for the
+// errors a user meets when saving files (a full disk, a name too long, no
+// permission and so on), the C library's own text for the rest.
 QString SysErrorMessage(int errorCode);

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -167,7 +168,9 @@ bool RemoveTree(const QString& path)
 
 TTempDirectory::TTempDirectory(bool GoTrashBox, const QString& Directory) : FGoTrashBox(GoTrashBox)
 {
-    FPath = TFileUtils::CreateTempDirectory(Directory, QString()) + QLatin1Char('/');
+    const QString path = TFileUtils::CreateTempDirectory(Directory, QString());
+    FRegistration = TRegisteredTemp(QFile::encodeName(path), true);
+    FPath = path + QLatin1Char('/');
 }
 
 TTempDirectory::~TTempDirectory()
@@ -196,6 +199,7 @@ TTargetTempFile::TTargetTempFile(const QString& target) : FTarget(target)
 {
     // Created with the usual permissions, since the file becomes the target.
     FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666);
+    FRegistration = TRegisteredTemp(QFile::encodeName(FPath), false);
 }
 
 TTargetTempFile::~TTargetTempFile()
@@ -232,19 +236,56 @@ void TTargetTempFile::Write(QByteArrayView data)
     }
 }
 
-void TTargetTempFile::Commit()
+void TTargetTempFile::Close()
 {
     // No fsync: it would cost every mail a wait for the disk. Write errors such as
     // a full disk are reported by write and close; the rename keeps a reader from
     // ever seeing a partly written file.
-    const QByteArray path = QFile::encodeName(FPath);
     if (FHandle >= 0) {
         const int handle = FHandle;
         FHandle = -1;
         if (::close(handle) != 0)
             Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), errno);
     }
-    if (::rename(path.constData(), QFile::encodeName(FTarget).constData()) != 0)
+}
+
+void TTargetTempFile::Commit()
+{
+    Close();
+    if (::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(FTarget).constData()) != 0)
         Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
     FCommitted = true;
+    FRegistration.Release();
+}
+
+bool TTargetTempFile::CommitNew(const QString& target)
+{
+    Close();
+    FTarget = target;
+    const QByteArray from = QFile::encodeName(FPath);
+    const QByteArray to = QFile::encodeName(target);
+    int result =
+        ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+        // A file system without the no-replace rename: a hard link fails on a taken
+        // name just as well.
+        result = ::link(from.constData(), to.constData());
+        if (result == 0)
+            ::unlink(from.constData());
+        else if (errno == EPERM || errno == ENOTSUP) {
+            // Nor hard links (some removable media): check, then rename.
+            struct stat info;
+            if (::lstat(to.constData(), &info) == 0)
+                return false;
+            result = ::rename(from.constData(), to.constData());
+        }
+    }
+    if (result != 0) {
+        if (errno == EEXIST || errno == ENOTEMPTY)
+            return false;
+        Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
+    }
+    FCommitted = true;
+    FRegistration.Release();
+    return true;
 }

@@ -3,6 +3,8 @@
 // target that takes the target's place only once it is complete.
 #pragma once
 
+#include "runtime/TempRegistry.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
@@ -54,6 +56,7 @@ public:
 private:
     QString FPath;
     bool FGoTrashBox;
+    TRegisteredTemp FRegistration;
 };
 
 namespace TUtility {
@@ -80,12 +83,18 @@ public:
     // Flushes the file to disk and renames it over the target. Raises EInOutError
     // naming the target; the temporary file is then removed on destruction.
     void Commit();
+    // Like Commit, but gives the file the name target only if no file or folder has
+    // it: false, with the temporary file kept for another try, when the name is
+    // taken. target must be in the same file system (normally the same folder).
+    bool CommitNew(const QString& target);
 
 private:
+    void Close();
     void Fail(const QString& format, int error) const;
 
     QString FTarget;
     QString FPath;
     int FHandle = -1;
     bool FCommitted = false;
+    TRegisteredTemp FRegistration;
 };
