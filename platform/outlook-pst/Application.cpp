@@ -1,10 +1,11 @@
 #include "Objects.h"
-#include "Store.h"
 #include "OutlookPst.h"
+#include "Store.h"
 #include "automation/ComObj.h"
 #include "runtime/Exception.h"
 
 #include <QFileInfo>
+#include <map>
 #include <optional>
 
 using Automation::Arguments;
@@ -31,24 +32,66 @@ struct DefaultFolderName {
 };
 
 const DefaultFolderName kDefaultFolders[] = {
-    {3, "Deleted Items", u"削除済みアイテム"}, {4, "Outbox", u"送信トレイ"},
-    {5, "Sent Items", u"送信済みアイテム"},    {6, "Inbox", u"受信トレイ"},
-    {9, "Calendar", u"予定表"},               {10, "Contacts", u"連絡先"},
-    {11, "Journal", u"履歴"},                 {12, "Notes", u"メモ"},
-    {13, "Tasks", u"タスク"},                 {16, "Drafts", u"下書き"},
+    {3, "Deleted Items", u"削除済みアイテム"},
+    {4, "Outbox", u"送信トレイ"},
+    {5, "Sent Items", u"送信済みアイテム"},
+    {6, "Inbox", u"受信トレイ"},
+    {9, "Calendar", u"予定表"},
+    {10, "Contacts", u"連絡先"},
+    {11, "Journal", u"履歴"},
+    {12, "Notes", u"メモ"},
+    {13, "Tasks", u"タスク"},
+    {16, "Drafts", u"下書き"},
 };
+
+// Data files opened by CheckDataFile, by absolute path, until a namespace takes them.
+std::map<QString, StorePtr>& CheckedStores()
+{
+    static std::map<QString, StorePtr> stores;
+    return stores;
+}
+
+StorePtr OpenStore(const QString& path)
+{
+    auto& checked = CheckedStores();
+    const auto found = checked.find(QFileInfo(path).absoluteFilePath());
+    if (found == checked.end())
+        return Store::Open(path);
+    StorePtr store = found->second;
+    checked.erase(found);
+    return store;
+}
 
 } // namespace
 
-void SetSessionStores(const QStringList& paths) { SessionStores() = paths; }
+QString CheckDataFile(const QString& path)
+{
+    StorePtr store = Store::Open(path);
+    try {
+        store->RequireOpen();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    CheckedStores()[QFileInfo(path).absoluteFilePath()] = store;
+    return QString();
+}
 
-void ClearSessionStores() { SessionStores().reset(); }
+void SetSessionStores(const QStringList& paths)
+{
+    SessionStores() = paths;
+}
+
+void ClearSessionStores()
+{
+    SessionStores().reset();
+}
 
 void RegisterOutlookApplication()
 {
     Automation::RegisterClass(kProgId, []() -> DispatchPtr {
         const std::optional<QStringList>& session = SessionStores();
-        auto application = std::make_shared<ApplicationObject>(session ? *session : ProfileStores());
+        auto application =
+            std::make_shared<ApplicationObject>(session ? *session : ProfileStores());
         Automation::RegisterActiveObject(kProgId, application);
         return application;
     });
@@ -59,12 +102,16 @@ ApplicationObject::ApplicationObject(QStringList storePaths) : FStorePaths(std::
     AddMember(QStringLiteral("GetNamespace"), [this](const Arguments& args) {
         const QString type = TextArg(args, 0);
         if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
-            throw EOleException(QStringLiteral("名前空間 %1 には対応していません (対応しているのは MAPI)。").arg(type));
+            throw EOleException(
+                QStringLiteral("名前空間 %1 には対応していません (対応しているのは MAPI)。")
+                    .arg(type));
         return Variant(DispatchPtr(Namespace()));
     });
-    AddMember(QStringLiteral("Session"), [this](const Arguments&) { return Variant(DispatchPtr(Namespace())); });
+    AddMember(QStringLiteral("Session"),
+              [this](const Arguments&) { return Variant(DispatchPtr(Namespace())); });
     AddMember(QStringLiteral("Version"), [](const Arguments&) { return Variant(kVersion); });
-    AddMember(QStringLiteral("Name"), [](const Arguments&) { return Variant(QStringLiteral("Outlook")); });
+    AddMember(QStringLiteral("Name"),
+              [](const Arguments&) { return Variant(QStringLiteral("Outlook")); });
     AddMember(QStringLiteral("Quit"), [this](const Arguments&) {
         Quit();
         return Variant();
@@ -99,8 +146,11 @@ NamespaceObject::NamespaceObject(QStringList storePaths) : FStorePaths(std::move
         TopFolders();
         auto self = std::static_pointer_cast<NamespaceObject>(shared_from_this());
         return Variant(std::make_shared<Collection>(
-            QStringLiteral("Folders"), [self] { return static_cast<qint32>(self->TopFolders().size()); },
-            [self](qint32 i) -> DispatchPtr { return self->TopFolders()[static_cast<std::size_t>(i)]; }));
+            QStringLiteral("Folders"),
+            [self] { return static_cast<qint32>(self->TopFolders().size()); },
+            [self](qint32 i) -> DispatchPtr {
+                return self->TopFolders()[static_cast<std::size_t>(i)];
+            }));
     });
     AddMember(QStringLiteral("GetDefaultFolder"),
               [this](const Arguments& args) { return Variant(DefaultFolder(IntArg(args, 0))); });
@@ -126,7 +176,7 @@ const std::vector<FolderObjectPtr>& NamespaceObject::TopFolders()
         // Each data file is opened once; one that fails shows under its file
         // name and reports its failure when its folders are read.
         for (const QString& path : FStorePaths)
-            FTop.push_back(FolderObject::StoreRoot(Store::Open(path)));
+            FTop.push_back(FolderObject::StoreRoot(OpenStore(path)));
         FOpened = true;
     }
     return FTop;
@@ -146,7 +196,8 @@ DispatchPtr NamespaceObject::DefaultFolder(qint32 number)
         try {
             for (const FolderObjectPtr& folder : top.front()->SubFolders()) {
                 const QString name = folder->Name();
-                if (name.compare(QLatin1String(known->English), Qt::CaseInsensitive) == 0 || name == japanese)
+                if (name.compare(QLatin1String(known->English), Qt::CaseInsensitive) == 0 ||
+                    name == japanese)
                     return folder;
             }
         } catch (const Exception&) {
@@ -170,7 +221,7 @@ void NamespaceObject::AddStore(const QString& path)
         if (QFileInfo(folder->GetStore()->Path()).absoluteFilePath() == absolute)
             return;
     FStorePaths << absolute;
-    FTop.push_back(FolderObject::StoreRoot(Store::Open(absolute)));
+    FTop.push_back(FolderObject::StoreRoot(OpenStore(absolute)));
 }
 
 void NamespaceObject::RemoveStore(const DispatchPtr& object)
@@ -190,7 +241,8 @@ void NamespaceObject::RemoveStore(const DispatchPtr& object)
         FStorePaths.removeAll(path);
         return;
     }
-    throw EOleException(QStringLiteral("渡されたフォルダーはデータファイルの最上位のフォルダーではありません。"));
+    throw EOleException(
+        QStringLiteral("渡されたフォルダーはデータファイルの最上位のフォルダーではありません。"));
 }
 
 void NamespaceObject::Close()

@@ -1,6 +1,6 @@
 #include "Objects.h"
-#include "Store.h"
 #include "PstMessage.h"
+#include "Store.h"
 #include "runtime/Exception.h"
 
 #include <algorithm>
@@ -14,22 +14,36 @@ namespace OutlookPst {
 namespace {
 // Deeper trees are taken as a damaged file that refers back into itself.
 constexpr std::size_t kMaxFolderDepth = 128;
+
+// The low five bits of a node identifier give the kind of node.
+constexpr quint32 kNodeTypeMask = 0x1F;
+constexpr quint32 kNormalFolder = 0x02;
+constexpr quint32 kSearchFolder = 0x03;
+constexpr quint32 kNormalMessage = 0x04;
 } // namespace
 
-Collection::Collection(QString className, CountFn count, ItemFn item) : FClassName(std::move(className))
+Collection::Collection(QString className, CountFn count, ItemFn item)
+    : FClassName(std::move(className))
 {
     AddMember(QStringLiteral("Count"), [count](const Arguments&) { return Variant(count()); });
     AddMember(QStringLiteral("Item"), [count, item](const Arguments& args) {
         const qint32 index = IntArg(args, 0);
         const qint32 n = count();
         if (index < 1 || index > n)
-            throw EOleException(n == 0 ? QStringLiteral("インデックス %1 は範囲外です (要素がありません)。").arg(index)
-                                       : QStringLiteral("インデックス %1 は範囲外です (1 から %2)。").arg(index).arg(n));
+            throw EOleException(
+                n == 0
+                    ? QStringLiteral("インデックス %1 は範囲外です (要素がありません)。").arg(index)
+                    : QStringLiteral("インデックス %1 は範囲外です (1 から %2)。")
+                          .arg(index)
+                          .arg(n));
         return Variant(item(index - 1));
     });
 }
 
-FolderObject::FolderObject() { AddMembers(); }
+FolderObject::FolderObject()
+{
+    AddMembers();
+}
 
 FolderObject::FolderObject(StorePtr store, PffItemPtr item, std::vector<quint32> ancestors)
     : FStore(std::move(store)), FItem(std::move(item)), FAncestors(std::move(ancestors))
@@ -52,10 +66,20 @@ FolderObjectPtr FolderObject::Placeholder(const QString& name)
     return folder;
 }
 
+FolderObjectPtr FolderObject::Unopenable(StorePtr store, int number, const QString& error)
+{
+    FolderObjectPtr folder(new FolderObject());
+    folder->FStore = std::move(store);
+    folder->FFixedName = QStringLiteral("(開けないフォルダー %1)").arg(number);
+    folder->FOpenError = error;
+    return folder;
+}
+
 void FolderObject::AddMembers()
 {
     AddMember(QStringLiteral("Name"), [this](const Arguments&) { return Variant(Name()); });
-    AddMember(QStringLiteral("DefaultItemType"), [this](const Arguments&) { return Variant(DefaultItemType()); });
+    AddMember(QStringLiteral("DefaultItemType"),
+              [this](const Arguments&) { return Variant(DefaultItemType()); });
     AddMember(QStringLiteral("Display"), [](const Arguments&) { return Variant(); });
     // The collections hold their folder, so they stay usable however long a
     // caller keeps them.
@@ -63,8 +87,11 @@ void FolderObject::AddMembers()
         SubFolders(); // a failure shows here rather than at Count
         auto self = std::static_pointer_cast<FolderObject>(shared_from_this());
         return Variant(std::make_shared<Collection>(
-            QStringLiteral("Folders"), [self] { return static_cast<qint32>(self->SubFolders().size()); },
-            [self](qint32 i) -> DispatchPtr { return self->SubFolders()[static_cast<std::size_t>(i)]; }));
+            QStringLiteral("Folders"),
+            [self] { return static_cast<qint32>(self->SubFolders().size()); },
+            [self](qint32 i) -> DispatchPtr {
+                return self->SubFolders()[static_cast<std::size_t>(i)];
+            }));
     });
     AddMember(QStringLiteral("Items"), [this](const Arguments&) {
         ItemCount();
@@ -84,28 +111,54 @@ PffItemPtr FolderObject::Item()
     return FItem;
 }
 
+void FolderObject::RequireOpenable() const
+{
+    if (!FOpenError.isEmpty())
+        throw EOleException(FOpenError);
+}
+
 QString FolderObject::Name()
 {
     if (!FFixedName.isEmpty() || !FStore)
         return FFixedName;
     if (FStoreRoot)
         return FStore->DisplayName();
-    RecordSetBag bag(Item(), 0);
-    return TextOr(bag, Prop::DisplayName, FStore->CodePage());
+    if (!FNameRead) {
+        try {
+            RecordSetBag bag(Item(), 0);
+            FName = TextOr(bag, Prop::DisplayName, FStore->CodePage());
+            FNameRead = true;
+        } catch (const Exception&) {
+            // The folder keeps its place in the tree under a name that says what
+            // happened; its node identifier keeps it apart from others like it.
+            return QStringLiteral("(名前を読めないフォルダー %1)").arg(FItem->Identifier());
+        }
+    }
+    return FName;
 }
 
 qint32 FolderObject::DefaultItemType()
 {
-    if (!FStore || FStoreRoot)
+    if (!FStore || FStoreRoot || !FOpenError.isEmpty())
         return 0;
-    RecordSetBag bag(Item(), 0);
-    const QString cls = TextOr(bag, Prop::ContainerClass, FStore->CodePage());
+    QString cls;
+    try {
+        RecordSetBag bag(Item(), 0);
+        cls = TextOr(bag, Prop::ContainerClass, FStore->CodePage());
+    } catch (const Exception&) {
+        // Properties that cannot be read may hide a mail folder: its mails are
+        // still tried, and each one that fails is reported.
+        return 0;
+    }
     struct Entry {
         const char* prefix;
         qint32 type;
     };
-    static const Entry table[] = {{"IPF.Appointment", 1}, {"IPF.Contact", 2},   {"IPF.Task", 3},
-                                  {"IPF.Journal", 4},     {"IPF.StickyNote", 5}};
+    static const Entry table[] = {{"IPF.Appointment", 1},
+                                  {"IPF.Contact", 2},
+                                  {"IPF.Task", 3},
+                                  {"IPF.Journal", 4},
+                                  {"IPF.StickyNote", 5}};
     for (const Entry& e : table) {
         const QLatin1String prefix(e.prefix);
         if (cls.compare(prefix, Qt::CaseInsensitive) == 0 ||
@@ -115,32 +168,107 @@ qint32 FolderObject::DefaultItemType()
     return 0;
 }
 
+std::vector<PffItemPtr> FolderObject::TreeChildren(quint32 nodeType)
+{
+    PffItemPtr item = Item();
+    int count = 0;
+    Call(QStringLiteral("フォルダーの項目のつながりを読めません"),
+         libpff_item_get_number_of_sub_items, item->Get(), &count);
+    std::vector<PffItemPtr> children;
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t* raw = nullptr;
+        PffError error;
+        if (libpff_item_get_sub_item(item->Get(), i, &raw, error.Out()) != 1 || !raw)
+            continue;
+        PffItemPtr child = FStore->Wrap(raw);
+        if ((child->Identifier() & kNodeTypeMask) == nodeType)
+            children.push_back(std::move(child));
+    }
+    return children;
+}
+
+std::vector<PffItemPtr> FolderObject::ListSubFolders(int& unresolved, QString& error)
+{
+    PffItemPtr item = Item();
+    std::vector<PffItemPtr> subs;
+    unresolved = 0;
+    bool tableRead = true;
+    int count = 0;
+    {
+        PffError e;
+        if (libpff_folder_get_number_of_sub_folders(item->Get(), &count, e.Out()) != 1) {
+            tableRead = false;
+            error = QStringLiteral("サブフォルダーの一覧を読めません: %1").arg(e.Text());
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t* raw = nullptr;
+        PffError e;
+        if (libpff_folder_get_sub_folder(item->Get(), i, &raw, e.Out()) == 1 && raw) {
+            subs.push_back(FStore->Wrap(raw));
+        } else {
+            ++unresolved;
+            error = QStringLiteral("サブフォルダー %1 を開けません: %2").arg(i + 1).arg(e.Text());
+        }
+    }
+    if (tableRead && unresolved == 0)
+        return subs;
+    std::vector<PffItemPtr> fromTree;
+    try {
+        fromTree = TreeChildren(kNormalFolder);
+    } catch (const Exception&) {
+        if (!tableRead)
+            throw EOleException(error);
+    }
+    for (PffItemPtr& child : fromTree) {
+        const quint32 id = child->Identifier();
+        if (std::none_of(subs.begin(), subs.end(),
+                         [id](const PffItemPtr& s) { return s->Identifier() == id; })) {
+            subs.push_back(std::move(child));
+            if (unresolved > 0)
+                --unresolved;
+        }
+    }
+    return subs;
+}
+
 const std::vector<FolderObjectPtr>& FolderObject::SubFolders()
 {
     if (FFoldersLoaded || !FStore)
         return FFolders;
-    PffItemPtr item = Item();
-    int count = 0;
-    Call(QStringLiteral("フォルダー %1 のサブフォルダーの数を読めません").arg(Name()),
-         libpff_folder_get_number_of_sub_folders, item->Get(), &count);
+    RequireOpenable();
+    int unresolved = 0;
+    QString error;
+    std::vector<PffItemPtr> subs = ListSubFolders(unresolved, error);
     std::vector<FolderObjectPtr> folders;
-    for (int i = 0; i < count; ++i) {
-        libpff_item_t* raw = nullptr;
-        Call(QStringLiteral("フォルダー %1 のサブフォルダー %2 を読めません").arg(Name()).arg(i + 1),
-             libpff_folder_get_sub_folder, item->Get(), i, &raw);
-        PffItemPtr sub = FStore->Wrap(raw);
+    for (PffItemPtr& sub : subs) {
         const quint32 id = sub->Identifier();
-        if (std::find(FAncestors.begin(), FAncestors.end(), id) != FAncestors.end() ||
-            FAncestors.size() >= kMaxFolderDepth)
-            throw EOleException(QStringLiteral("フォルダー %1 の階層が壊れています (自分自身を含んでいます)。").arg(Name()));
-        RecordSetBag bag(sub, 0);
-        const std::optional<qint32> type = FindInt(bag, Prop::FolderType);
-        if (type && *type == 2)
+        if ((id & kNodeTypeMask) == kSearchFolder)
             continue; // search folders are not shown
+        if (std::find(FAncestors.begin(), FAncestors.end(), id) != FAncestors.end() ||
+            FAncestors.size() >= kMaxFolderDepth) {
+            folders.push_back(Unopenable(
+                FStore, static_cast<int>(folders.size()) + 1,
+                QStringLiteral("フォルダーの階層が壊れています (自分自身を含んでいます)。")));
+            continue;
+        }
+        try {
+            RecordSetBag bag(sub, 0);
+            const std::optional<qint32> type = FindInt(bag, Prop::FolderType);
+            if (type && *type == 2)
+                continue;
+        } catch (const Exception&) {
+            // Listing needs no more than the identifier; the folder shows what it
+            // cannot read when it is opened.
+        }
         std::vector<quint32> ancestors = FAncestors;
         ancestors.push_back(id);
         folders.push_back(std::make_shared<FolderObject>(FStore, sub, std::move(ancestors)));
     }
+    // Rows of the hierarchy table that lead nowhere stay visible as folders that
+    // cannot be opened, so that what they held is reported rather than missed.
+    for (int i = 0; i < unresolved; ++i)
+        folders.push_back(Unopenable(FStore, static_cast<int>(folders.size()) + 1, error));
     FFolders = std::move(folders);
     FFoldersLoaded = true;
     return FFolders;
@@ -151,10 +279,23 @@ qint32 FolderObject::ItemCount()
     if (!FStore)
         return 0;
     if (FItemCount < 0) {
+        RequireOpenable();
         int count = 0;
-        Call(QStringLiteral("フォルダー %1 のアイテムの数を読めません").arg(Name()),
-             libpff_folder_get_number_of_sub_messages, Item()->Get(), &count);
-        FItemCount = std::max(count, 0);
+        PffError error;
+        if (libpff_folder_get_number_of_sub_messages(Item()->Get(), &count, error.Out()) == 1) {
+            FItemCount = std::max(count, 0);
+        } else {
+            // The contents table cannot be read: the messages that name this
+            // folder as their parent are the folder's items.
+            const QString reason =
+                QStringLiteral("フォルダーのアイテムの一覧を読めません: %1").arg(error.Text());
+            try {
+                FTreeItems = TreeChildren(kNormalMessage);
+            } catch (const Exception&) {
+                throw EOleException(reason);
+            }
+            FItemCount = static_cast<qint32>(FTreeItems.size());
+        }
         FItems.assign(static_cast<std::size_t>(FItemCount), std::weak_ptr<Automation::Dispatch>());
     }
     return FItemCount;
@@ -167,10 +308,16 @@ DispatchPtr FolderObject::ItemAt(qint32 index)
     std::weak_ptr<Automation::Dispatch>& cached = FItems[static_cast<std::size_t>(index)];
     if (DispatchPtr alive = cached.lock())
         return alive;
-    libpff_item_t* raw = nullptr;
-    Call(QStringLiteral("フォルダー %1 のアイテム %2 を読めません").arg(Name()).arg(index + 1),
-         libpff_folder_get_sub_message, Item()->Get(), index, &raw);
-    auto mail = std::make_shared<MailItemObject>(std::make_shared<PstMessage>(FStore->Wrap(raw)));
+    PffItemPtr message;
+    if (!FTreeItems.empty()) {
+        message = FTreeItems[static_cast<std::size_t>(index)];
+    } else {
+        libpff_item_t* raw = nullptr;
+        Call(QStringLiteral("アイテム %1 を読めません").arg(index + 1),
+             libpff_folder_get_sub_message, Item()->Get(), index, &raw);
+        message = FStore->Wrap(raw);
+    }
+    auto mail = std::make_shared<MailItemObject>(std::make_shared<PstMessage>(message));
     cached = mail;
     return mail;
 }

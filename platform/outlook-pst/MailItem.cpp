@@ -17,7 +17,8 @@ class RecipientObject : public Automation::DispatchTable {
 public:
     RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage)
     {
-        AddMember(QStringLiteral("Name"), [this](const Arguments&) { return Variant(RecipientName(*FBag, FCodePage)); });
+        AddMember(QStringLiteral("Name"),
+                  [this](const Arguments&) { return Variant(RecipientName(*FBag, FCodePage)); });
         AddMember(QStringLiteral("Address"),
                   [this](const Arguments&) { return Variant(RecipientAddress(*FBag, FCodePage)); });
         AddMember(QStringLiteral("Type"), [this](const Arguments&) {
@@ -33,12 +34,15 @@ private:
 
 class AttachmentObject : public Automation::DispatchTable {
 public:
-    AttachmentObject(AttachmentSourcePtr source, int codePage) : FSource(std::move(source)), FCodePage(codePage)
+    AttachmentObject(AttachmentSourcePtr source, int codePage)
+        : FSource(std::move(source)), FCodePage(codePage)
     {
-        AddMember(QStringLiteral("FileName"),
-                  [this](const Arguments&) { return Variant(AttachmentFileName(*FSource, FCodePage)); });
+        AddMember(QStringLiteral("FileName"), [this](const Arguments&) {
+            return Variant(AttachmentFileName(*FSource, FCodePage));
+        });
         AddMember(QStringLiteral("DisplayName"), [this](const Arguments&) {
-            return Variant(TextOr(*FSource, Prop::DisplayName, FCodePage, AttachmentFileName(*FSource, FCodePage)));
+            return Variant(TextOr(*FSource, Prop::DisplayName, FCodePage,
+                                  AttachmentFileName(*FSource, FCodePage)));
         });
         AddMember(QStringLiteral("SaveAsFile"), [this](const Arguments& args) {
             SaveAttachmentFile(*FSource, TextArg(args, 0));
@@ -85,8 +89,10 @@ MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(sour
     text("To", [this] { return RecipientNames(1); });
     text("CC", [this] { return RecipientNames(2); });
     text("BCC", [this] { return RecipientNames(3); });
-    text("MessageClass", [this] { return TextOr(*FSource, Prop::MessageClass, FSource->CodePage()); });
-    AddMember(QStringLiteral("SentOn"), [this](const Arguments&) { return Variant::FromDate(SentOn()); });
+    text("MessageClass",
+         [this] { return TextOr(*FSource, Prop::MessageClass, FSource->CodePage()); });
+    AddMember(QStringLiteral("SentOn"),
+              [this](const Arguments&) { return Variant::FromDate(SentOn()); });
     AddMember(QStringLiteral("ReceivedTime"),
               [this](const Arguments&) { return Variant::FromDate(ReceivedTime()); });
     AddMember(QStringLiteral("Importance"), [this](const Arguments&) {
@@ -131,15 +137,24 @@ MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(sour
     AddMember(QStringLiteral("SaveAs"), [this](const Arguments& args) {
         const QString path = TextArg(args, 0);
         const qint32 format = args.size() > 1 ? IntArg(args, 1) : 3;
+        QStringList omissions;
+        FSaveOmissions.clear();
         if (format == 3)
-            WriteMsgFile(*FSource, path);
+            WriteMsgFile(*FSource, path, &omissions);
         else if (format == 0)
-            WriteTextFile(*this, path);
+            WriteTextFile(*this, path, omissions);
         else
-            throw EOleException(QStringLiteral("保存形式 %1 には対応していません (対応しているのは 0 テキストと 3 .msg)。")
-                                    .arg(format));
+            throw EOleException(
+                QStringLiteral(
+                    "保存形式 %1 には対応していません (対応しているのは 0 テキストと 3 .msg)。")
+                    .arg(format));
+        FSaveOmissions = omissions;
         return Variant();
     });
+    // Beyond Outlook's model: what the last SaveAs had to leave out because it
+    // could not be read (one sentence per line), empty when nothing.
+    AddMember(QStringLiteral("SaveOmissions"),
+              [this](const Arguments&) { return Variant(FSaveOmissions.join(QLatin1Char('\n'))); });
 }
 
 QString MailItemObject::Subject()
@@ -175,8 +190,8 @@ QString MailItemObject::SenderName()
 QString MailItemObject::SenderEmailAddress()
 {
     const int codePage = FSource->CodePage();
-    for (quint16 id : {Prop::SenderSmtpAddress, Prop::SentRepresentingSmtpAddress, Prop::SenderEmail,
-                       Prop::SentRepresentingEmail}) {
+    for (quint16 id : {Prop::SenderSmtpAddress, Prop::SentRepresentingSmtpAddress,
+                       Prop::SenderEmail, Prop::SentRepresentingEmail}) {
         const QString address = TextOr(*FSource, id, codePage);
         if (!address.isEmpty())
             return address;
@@ -184,11 +199,25 @@ QString MailItemObject::SenderEmailAddress()
     return QString();
 }
 
-QString MailItemObject::RecipientNames(int type) { return DisplayNames(*FSource, type); }
+QString MailItemObject::RecipientNames(int type)
+{
+    return DisplayNames(*FSource, type);
+}
 
-TDateTime MailItemObject::SentOn() { return TimeOf(*FSource, Prop::ClientSubmitTime); }
+TDateTime MailItemObject::SentOn()
+{
+    // Files written by other tools may lack the sent time: the received time,
+    // then the creation time, stand in for it.
+    for (quint16 id : {Prop::ClientSubmitTime, Prop::DeliveryTime, Prop::CreationTime})
+        if (const std::optional<quint64> time = FindFileTime(*FSource, id))
+            return DateTimeFromFileTime(*time);
+    return kNoDate;
+}
 
-TDateTime MailItemObject::ReceivedTime() { return TimeOf(*FSource, Prop::DeliveryTime); }
+TDateTime MailItemObject::ReceivedTime()
+{
+    return TimeOf(*FSource, Prop::DeliveryTime);
+}
 
 QStringList MailItemObject::AttachmentNames()
 {

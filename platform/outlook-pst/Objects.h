@@ -38,6 +38,10 @@ public:
     static std::shared_ptr<FolderObject> StoreRoot(StorePtr store);
     // A folder outside any data file, with no sub-folders and no items.
     static std::shared_ptr<FolderObject> Placeholder(const QString& name);
+    // A folder that its parent lists but that cannot be opened: its name says so,
+    // and reading its sub-folders or items raises error.
+    static std::shared_ptr<FolderObject> Unopenable(StorePtr store, int number,
+                                                    const QString& error);
 
     QString ClassName() const override { return QStringLiteral("Folder"); }
     QString Name();
@@ -52,15 +56,28 @@ private:
     FolderObject();
     void AddMembers();
     PffItemPtr Item();
+    void RequireOpenable() const;
+    // The sub-folders as the folder's hierarchy table lists them; when the table
+    // or one of its rows cannot be read, completed from the file's own tree of
+    // items (which links every item to its parent).
+    std::vector<PffItemPtr> ListSubFolders(int& unresolved, QString& error);
+    // The folder's children of one node type from the file's tree of items.
+    std::vector<PffItemPtr> TreeChildren(quint32 nodeType);
 
     StorePtr FStore;
     PffItemPtr FItem;
     bool FStoreRoot = false;
     QString FFixedName;
+    QString FName; // as read once
+    bool FNameRead = false;
+    QString FOpenError;              // why the folder cannot be opened, for an unopenable one
     std::vector<quint32> FAncestors; // identifiers from the top down, against loops
     bool FFoldersLoaded = false;
     std::vector<std::shared_ptr<FolderObject>> FFolders;
     qint32 FItemCount = -1;
+    // The items, when the contents table could not be read and the item tree
+    // stands in for it; empty while the table serves.
+    std::vector<PffItemPtr> FTreeItems;
     std::vector<std::weak_ptr<Automation::Dispatch>> FItems; // mail items still in use
 };
 using FolderObjectPtr = std::shared_ptr<FolderObject>;
@@ -82,6 +99,7 @@ public:
 
 private:
     MessageSourcePtr FSource;
+    QStringList FSaveOmissions;
 };
 
 // The file name an attachment is known by.

@@ -18,6 +18,12 @@ void RegisterOutlookApplication();
 void SetSessionStores(const QStringList& paths);
 void ClearSessionStores();
 
+// Opens a data file ahead of the session to learn whether it can be read: empty
+// when it can, else a message in Japanese naming the file and the reason. A file
+// that opens stays open for the next application object, which takes it over
+// instead of opening it a second time.
+QString CheckDataFile(const QString& path);
+
 // The profile: one data file path per line, in $TIDEWELL_OUTLOOK_PROFILE, else
 // in $XDG_CONFIG_HOME/tidewell/outlook-profile (~/.config when unset).
 QString ProfilePath();

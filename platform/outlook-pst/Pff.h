@@ -21,7 +21,7 @@ public:
     PffError& operator=(const PffError&) = delete;
 
     libpff_error_t** Out() { return &FError; }
-    // libpff's description of the failure, one line per level.
+    // libpff's description of the failure: its innermost cause, "libpff: ..."
     QString Text() const;
 
 private:
@@ -33,8 +33,7 @@ private:
 int Check(int result, const PffError& error, const QString& what);
 
 // Calls a libpff function with a fresh error object appended to its arguments.
-template <typename F, typename... Args>
-int Call(const QString& what, F function, Args... args)
+template <typename F, typename... Args> int Call(const QString& what, F function, Args... args)
 {
     PffError error;
     return Check(function(args..., error.Out()), error, what);

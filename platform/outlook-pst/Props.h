@@ -45,6 +45,7 @@ constexpr quint16 Html = 0x1013;
 constexpr quint16 DisplayName = 0x3001;
 constexpr quint16 AddrType = 0x3002;
 constexpr quint16 EmailAddress = 0x3003;
+constexpr quint16 CreationTime = 0x3007;
 constexpr quint16 RecordKey = 0x0FF9;
 constexpr quint16 StoreSupportMask = 0x340D;
 constexpr quint16 IpmSubtreeEntryId = 0x35E0;

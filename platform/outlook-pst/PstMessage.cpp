@@ -29,8 +29,8 @@ void PstMessage::LoadRecipients()
     if (FRecipientsLoaded)
         return;
     libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("受信者の一覧を読めません"), libpff_message_get_recipients, FItem->Get(), &raw) ==
-            1 &&
+    if (Call(QStringLiteral("受信者の一覧を読めません"), libpff_message_get_recipients,
+             FItem->Get(), &raw) == 1 &&
         raw)
         FRecipients = FItem->GetStore()->Wrap(raw);
     FRecipientsLoaded = true;
@@ -59,8 +59,8 @@ int PstMessage::AttachmentCount()
 {
     if (FAttachmentCount < 0) {
         int count = 0;
-        Call(QStringLiteral("添付ファイルの数を読めません"), libpff_message_get_number_of_attachments,
-             FItem->Get(), &count);
+        Call(QStringLiteral("添付ファイルの数を読めません"),
+             libpff_message_get_number_of_attachments, FItem->Get(), &count);
         FAttachmentCount = count < 0 ? 0 : count;
     }
     return FAttachmentCount;
@@ -71,8 +71,8 @@ AttachmentSourcePtr PstMessage::Attachment(int index)
     if (index < 0 || index >= AttachmentCount())
         throw EOleException(QStringLiteral("添付ファイル %1 はありません。").arg(index + 1));
     libpff_item_t* raw = nullptr;
-    Call(QStringLiteral("添付ファイル %1 を読めません").arg(index + 1), libpff_message_get_attachment,
-         FItem->Get(), index, &raw);
+    Call(QStringLiteral("添付ファイル %1 を読めません").arg(index + 1),
+         libpff_message_get_attachment, FItem->Get(), index, &raw);
     return std::make_shared<PstAttachment>(FItem->GetStore()->Wrap(raw));
 }
 
@@ -95,7 +95,14 @@ AttachKind PstAttachment::Kind()
     if (method && (*method == 2 || *method == 3 || *method == 4 || *method == 7))
         return AttachKind::Reference;
     int type = 0;
-    Call(QStringLiteral("添付ファイルの種類を読めません"), libpff_attachment_get_type, FItem->Get(), &type);
+    PffError error;
+    if (libpff_attachment_get_type(FItem->Get(), &type, error.Out()) != 1) {
+        // Files written by other tools may leave out the method. An attachment
+        // with no method (or an ordinary one) is taken as data, as Outlook does.
+        if (!method || *method == 1 || *method == 0)
+            return AttachKind::Data;
+        Check(-1, error, QStringLiteral("添付ファイルの種類を読めません"));
+    }
     switch (type) {
     case LIBPFF_ATTACHMENT_TYPE_ITEM:
         return AttachKind::Embedded;
@@ -120,14 +127,16 @@ void PstAttachment::ReadData(const std::function<void(const char*, qsizetype)>& 
     while (done < size) {
         const size_t want = static_cast<size_t>(std::min<size64_t>(buffer.size(), size - done));
         PffError error;
-        const ssize_t got = libpff_attachment_data_read_buffer(FItem->Get(), buffer.data(), want, error.Out());
+        const ssize_t got =
+            libpff_attachment_data_read_buffer(FItem->Get(), buffer.data(), want, error.Out());
         if (got < 0)
             Check(-1, error, what);
         if (got == 0)
-            throw EOleException(QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
-                                    .arg(what)
-                                    .arg(done)
-                                    .arg(size));
+            throw EOleException(
+                QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
+                    .arg(what)
+                    .arg(done)
+                    .arg(size));
         sink(reinterpret_cast<const char*>(buffer.data()), static_cast<qsizetype>(got));
         done += static_cast<size64_t>(got);
     }
@@ -136,8 +145,8 @@ void PstAttachment::ReadData(const std::function<void(const char*, qsizetype)>& 
 std::shared_ptr<MessageSource> PstAttachment::Embedded()
 {
     libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("添付されたメッセージを読めません"), libpff_attachment_get_item, FItem->Get(), &raw) !=
-            1 ||
+    if (Call(QStringLiteral("添付されたメッセージを読めません"), libpff_attachment_get_item,
+             FItem->Get(), &raw) != 1 ||
         !raw)
         throw EOleException(QStringLiteral("添付されたメッセージがありません。"));
     return std::make_shared<PstMessage>(FItem->GetStore()->Wrap(raw));

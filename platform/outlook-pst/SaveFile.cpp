@@ -33,6 +33,7 @@ SaveFile::SaveFile(const QString& target) : FTarget(target)
     const int fd = mkstemp(FTempPath.data());
     if (fd < 0)
         throw IoError(QStringLiteral("一時ファイルを作れません:"), target, errno);
+    FRegistration = TRegisteredTemp(FTempPath, false);
     // The new file gets the permissions a newly created file would get.
     const mode_t mask = umask(0);
     umask(mask);
@@ -116,6 +117,7 @@ void SaveFile::Commit()
         rename(FTempPath.constData(), QFile::encodeName(FTarget).constData()) != 0)
         throw IoError(QStringLiteral("ファイルを置き換えられません:"), FTarget, errno);
     FCommitted = true;
+    FRegistration.Release();
 }
 
 } // namespace OutlookPst

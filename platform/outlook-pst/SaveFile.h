@@ -8,6 +8,8 @@
 // deleting a second file per save.
 #pragma once
 
+#include "runtime/TempRegistry.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdio>
@@ -38,6 +40,7 @@ private:
     QByteArray FTempPath; // empty when writing in place
     FILE* FStream = nullptr;
     bool FCommitted = false;
+    TRegisteredTemp FRegistration;
 };
 
 } // namespace OutlookPst

@@ -3,12 +3,15 @@
 #include "CodePage.h"
 #include "runtime/Exception.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+#include <cerrno>
 
 namespace OutlookPst {
 
-PffItem::PffItem(std::shared_ptr<Store> store, libpff_item_t* item) : FStore(std::move(store)), FItem(item)
+PffItem::PffItem(std::shared_ptr<Store> store, libpff_item_t* item)
+    : FStore(std::move(store)), FItem(item)
 {
     FStore->FItems.push_back(this);
     FRegistration = std::prev(FStore->FItems.end());
@@ -35,7 +38,8 @@ libpff_item_t* PffItem::Get() const
 {
     if (!FItem) {
         FStore->RequireOpen();
-        throw EOleException(QStringLiteral("データファイル %1 は閉じられています。").arg(FStore->Path()));
+        throw EOleException(
+            QStringLiteral("データファイル %1 は閉じられています。").arg(FStore->Path()));
     }
     return FItem;
 }
@@ -44,8 +48,8 @@ int PffItem::RecordSetCount()
 {
     if (FRecordSetCount < 0) {
         int count = 0;
-        Call(QStringLiteral("レコードセットの数を読めません"), libpff_item_get_number_of_record_sets, Get(),
-             &count);
+        Call(QStringLiteral("レコードセットの数を読めません"),
+             libpff_item_get_number_of_record_sets, Get(), &count);
         FRecordSetCount = count < 0 ? 0 : count;
     }
     return FRecordSetCount;
@@ -59,8 +63,8 @@ libpff_record_set_t* PffItem::RecordSet(int index)
         FRecordSets.resize(static_cast<std::size_t>(FRecordSetCount), nullptr);
     libpff_record_set_t*& set = FRecordSets[static_cast<std::size_t>(index)];
     if (!set)
-        Call(QStringLiteral("レコードセットを読めません"), libpff_item_get_record_set_by_index, Get(), index,
-             &set);
+        Call(QStringLiteral("レコードセットを読めません"), libpff_item_get_record_set_by_index,
+             Get(), index, &set);
     return set;
 }
 
@@ -73,11 +77,12 @@ uint32_t PffItem::Identifier()
 
 std::optional<RawValue> RecordSetBag::Find(quint16 id)
 {
-    const QString what = QStringLiteral("プロパティ 0x%1 を読めません").arg(id, 4, 16, QLatin1Char('0'));
+    const QString what =
+        QStringLiteral("プロパティ 0x%1 を読めません").arg(id, 4, 16, QLatin1Char('0'));
     libpff_record_set_t* set = FItem->RecordSet(FSet);
     EntryHolder entry;
-    const int found = Call(what, libpff_record_set_get_entry_by_type, set, static_cast<uint32_t>(id),
-                           static_cast<uint32_t>(0), entry.Out(),
+    const int found = Call(what, libpff_record_set_get_entry_by_type, set,
+                           static_cast<uint32_t>(id), static_cast<uint32_t>(0), entry.Out(),
                            static_cast<uint8_t>(LIBPFF_ENTRY_VALUE_FLAG_MATCH_ANY_VALUE_TYPE));
     if (found == 0 || !entry.Get())
         return std::nullopt;
@@ -103,7 +108,8 @@ std::vector<PropEntry> RecordSetBag::All()
         e.Value = ReadEntry(entry.Get(), what);
         libpff_name_to_id_map_entry_t* map = nullptr;
         if (e.Id >= 0x8000 &&
-            Call(what, libpff_record_entry_get_name_to_id_map_entry, entry.Get(), &map) == 1 && map) {
+            Call(what, libpff_record_entry_get_name_to_id_map_entry, entry.Get(), &map) == 1 &&
+            map) {
             NamedProp named;
             named.Guid.resize(16);
             Call(what, libpff_name_to_id_map_entry_get_guid, map,
@@ -116,7 +122,8 @@ std::vector<PropEntry> RecordSetBag::All()
                 Call(what, libpff_name_to_id_map_entry_get_utf16_string_size, map, &size);
                 if (size > 0 && size < 4096) {
                     std::vector<uint16_t> buffer(size, 0);
-                    Call(what, libpff_name_to_id_map_entry_get_utf16_string, map, buffer.data(), size);
+                    Call(what, libpff_name_to_id_map_entry_get_utf16_string, map, buffer.data(),
+                         size);
                     named.Name = QString(reinterpret_cast<const QChar*>(buffer.data()),
                                          static_cast<qsizetype>(size - 1));
                 }
@@ -132,17 +139,46 @@ std::vector<PropEntry> RecordSetBag::All()
     return entries;
 }
 
+QString DataFileOpenProblem(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("ファイルがありません。");
+    if (info.isDir())
+        return QStringLiteral("ファイルではなくフォルダーです。");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("ファイルを読めません (%1)。")
+            .arg(SysErrorMessage(errno != 0 ? errno : EACCES));
+    const QByteArray head = file.read(4);
+    if (head.isEmpty())
+        return QStringLiteral("空のファイルです。");
+    // Every Outlook data file, .pst or .ost, begins with "!BDN".
+    if (head != QByteArrayLiteral("!BDN"))
+        return QStringLiteral("Outlook のデータファイル (.pst, .ost) ではありません。");
+    return QString();
+}
+
 std::shared_ptr<Store> Store::Open(const QString& path)
 {
     std::shared_ptr<Store> store(new Store(path));
     store->FDisplayName = QFileInfo(path).fileName();
     store->FCodePage = DefaultAnsiCodePage();
+    const QString what = QStringLiteral("データファイル %1 を開けません: ").arg(path);
+    if (const QString problem = DataFileOpenProblem(path); !problem.isEmpty()) {
+        store->FOpenError = what + problem;
+        return store;
+    }
     libpff_file_t* file = nullptr;
     try {
         Call(QStringLiteral("libpff を準備できません"), libpff_file_initialize, &file);
         const QByteArray name = QFile::encodeName(path);
-        Call(QStringLiteral("データファイル %1 を開けません").arg(path), libpff_file_open, file,
-             name.constData(), libpff_get_access_flags_read());
+        PffError error;
+        if (libpff_file_open(file, name.constData(), libpff_get_access_flags_read(), error.Out()) !=
+            1)
+            throw EOleException(
+                what + QStringLiteral("データファイルが壊れているか、対応していない形式です。(%1)")
+                           .arg(error.Text()));
         store->FFile = file;
     } catch (const Exception& e) {
         if (file)
@@ -158,7 +194,10 @@ std::shared_ptr<Store> Store::Open(const QString& path)
     return store;
 }
 
-Store::~Store() { Close(); }
+Store::~Store()
+{
+    Close();
+}
 
 void Store::RequireOpen() const
 {
@@ -172,7 +211,8 @@ void Store::RequireOpen() const
 void Store::ReadMessageStore()
 {
     libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store, FFile, &raw) != 1 ||
+    if (Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store, FFile,
+             &raw) != 1 ||
         !raw)
         return;
     PffItemPtr item = Wrap(raw);
@@ -184,43 +224,91 @@ void Store::ReadMessageStore()
         FDisplayName = name;
     if (std::optional<RawValue> key = bag.Find(Prop::RecordKey); key && key->Data.size() == 16)
         FEntryIdPrefix = QByteArray(4, '\0') + key->Data;
+    // An entry identifier is four flag bytes, the store's 16-byte record key and
+    // the node identifier.
     if (std::optional<RawValue> subtree = bag.Find(Prop::IpmSubtreeEntryId);
-        subtree && subtree->Data.size() >= 24)
+        subtree && subtree->Data.size() >= 24) {
         FIpmSubtreeId = qFromLittleEndian<quint32>(
             reinterpret_cast<const uchar*>(subtree->Data.constData()) + subtree->Data.size() - 4);
+        FHasIpmSubtreeId = true;
+    }
 }
 
 PffItemPtr Store::TopFolder()
 {
     RequireOpen();
     libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, FFile, &raw) != 1 ||
+    if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, FFile,
+             &raw) != 1 ||
         !raw)
-        throw EOleException(QStringLiteral("データファイル %1 にルートフォルダーがありません。").arg(FPath));
+        throw EOleException(
+            QStringLiteral("データファイル %1 にルートフォルダーがありません。").arg(FPath));
     PffItemPtr root = Wrap(raw);
-    int count = 0;
-    Call(QStringLiteral("フォルダーの数を読めません"), libpff_folder_get_number_of_sub_folders, root->Get(),
-         &count);
-    // The IPM subtree is the root's sub-folder that is not a search folder; the
-    // search roots beside it are not shown.
-    PffItemPtr fallback;
-    for (int i = 0; i < count; ++i) {
-        libpff_item_t* sub = nullptr;
-        Call(QStringLiteral("フォルダーを読めません"), libpff_folder_get_sub_folder, root->Get(), i, &sub);
-        PffItemPtr folder = Wrap(sub);
-        if (FIpmSubtreeId != 0 && folder->Identifier() == FIpmSubtreeId)
-            return folder;
-        RecordSetBag bag(folder, 0);
-        const std::optional<qint32> type = FindInt(bag, Prop::FolderType);
-        if (type && *type == 2)
-            continue;
-        const QString name = TextOr(bag, Prop::DisplayName, FCodePage);
-        if (name.startsWith(QLatin1String("Top of ")))
-            return folder;
-        if (!fallback)
-            fallback = folder;
+    if (FHasIpmSubtreeId) {
+        // Outlook's own files name a child of the root (a grandchild, below
+        // "Root - Mailbox", in an offline cache); files written by other tools may
+        // name the root itself.
+        if (root->Identifier() == FIpmSubtreeId)
+            return root;
+        if (PffItemPtr subtree = ItemById(FIpmSubtreeId))
+            return subtree;
     }
-    return fallback ? fallback : root;
+    // A store without the entry (or with one that leads nowhere, in a damaged
+    // file): the subtree is known by its name.
+    PffItemPtr found = FindTopFolderByName(root);
+    return found ? found : root;
+}
+
+PffItemPtr Store::ItemById(quint32 id)
+{
+    RequireOpen();
+    libpff_item_t* raw = nullptr;
+    PffError error;
+    if (libpff_file_get_item_by_identifier(FFile, id, &raw, error.Out()) != 1 || !raw)
+        return nullptr;
+    return Wrap(raw);
+}
+
+PffItemPtr Store::FindTopFolderByName(const PffItemPtr& root)
+{
+    auto children = [this](const PffItemPtr& folder) {
+        std::vector<PffItemPtr> out;
+        try {
+            int count = 0;
+            Call(QStringLiteral("フォルダーの数を読めません"),
+                 libpff_folder_get_number_of_sub_folders, folder->Get(), &count);
+            for (int i = 0; i < count; ++i) {
+                libpff_item_t* sub = nullptr;
+                Call(QStringLiteral("フォルダーを読めません"), libpff_folder_get_sub_folder,
+                     folder->Get(), i, &sub);
+                out.push_back(Wrap(sub));
+            }
+        } catch (const Exception&) {
+            // What could be listed is searched.
+        }
+        return out;
+    };
+    auto nameOf = [this](const PffItemPtr& folder) {
+        try {
+            RecordSetBag bag(folder, 0);
+            return TextOr(bag, Prop::DisplayName, FCodePage);
+        } catch (const Exception&) {
+            return QString();
+        }
+    };
+    auto isSubtree = [](const QString& name) {
+        return name.startsWith(QLatin1String("Top of ")) || name == QLatin1String("IPM_SUBTREE");
+    };
+    const std::vector<PffItemPtr> level1 = children(root);
+    for (const PffItemPtr& folder : level1)
+        if (isSubtree(nameOf(folder)))
+            return folder;
+    for (const PffItemPtr& folder : level1)
+        if (nameOf(folder) == QLatin1String("Root - Mailbox"))
+            for (const PffItemPtr& sub : children(folder))
+                if (isSubtree(nameOf(sub)))
+                    return sub;
+    return nullptr;
 }
 
 PffItemPtr Store::Wrap(libpff_item_t* item)

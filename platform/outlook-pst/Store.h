@@ -55,6 +55,11 @@ private:
     int FSet;
 };
 
+// Why a data file cannot be opened, in words for the user: empty when it looks
+// like a data file (libpff may still refuse it); otherwise the reason, such as
+// "ファイルがありません。" or "Outlook のデータファイルではありません。".
+QString DataFileOpenProblem(const QString& path);
+
 class Store : public std::enable_shared_from_this<Store> {
 public:
     // Opens the data file. A file that cannot be opened still gives a store:
@@ -69,8 +74,12 @@ public:
 
     // The store's display name, or the file name when it has none or cannot be read.
     QString DisplayName() const { return FDisplayName; }
-    // The folder below which the user's folders are (the IPM subtree). Callers keep it.
+    // The folder below which the user's folders are (the IPM subtree), as the
+    // message store names it; the root folder itself when the store names that.
+    // Callers keep it.
     PffItemPtr TopFolder();
+    // The item of a node identifier, or null when the file has none.
+    PffItemPtr ItemById(quint32 id);
     // The code page for 8-bit strings that name none.
     int CodePage() const { return FCodePage; }
     // Prefix of entry identifiers: four flag bytes and the store's record key.
@@ -85,10 +94,12 @@ private:
     friend class PffItem;
     explicit Store(QString path) : FPath(std::move(path)) {}
     void ReadMessageStore();
+    PffItemPtr FindTopFolderByName(const PffItemPtr& root);
 
     QString FPath;
     QString FOpenError;
     QString FDisplayName;
+    bool FHasIpmSubtreeId = false;
     QByteArray FEntryIdPrefix;
     int FCodePage = 1252;
     libpff_file_t* FFile = nullptr;
