@@ -29,3 +29,10 @@ QStringList FilesBelow(const QString& dir);
 QString BinaryDir();
 
 } // namespace TestSupport
+
+#include <ostream>
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

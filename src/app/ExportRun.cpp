@@ -17,11 +17,6 @@ QString WithDelimiter(const QString& dir)
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
-bool MakeDirectory(const QString& dir)
-{
-    return QFileInfo(dir).isDir() || QDir().mkpath(dir);
-}
-
 // Restores the progress display's visibility at the end of a folder level.
 class TProgressShown {
 public:
@@ -66,7 +61,6 @@ void TExportRun::ExportFolder(TExportConf conf, TFolderNode* node, const QString
 {
     const bool writeMails = !saveDir.isEmpty();
     const QString folderDir = writeMails ? WithDelimiter(saveDir) : QString();
-    const QString attachmentDir = conf.GetEmlAttachedFileDir();
     const QString path = GetFolderPath(node);
     TMailSelection selection = FSelections[path];
 
@@ -79,12 +73,31 @@ void TExportRun::ExportFolder(TExportConf conf, TFolderNode* node, const QString
         if (selection.GetState() == ssAll)
             selection.SelectRange(items->GetCount());
     } catch (const Exception& e) {
-        // The folder cannot be read: its mails cannot even be counted. Keep a record
-        // so that the failure is listed, and go on with the rest of the tree.
+        // The folder's mails cannot even be counted. Keep a record so that the
+        // failure is listed, and go on with its sub-folders and the rest of the tree.
         FErrorMails.Add(path, -1, e.Message());
-        FHost.ShowWarning(QStringLiteral("フォルダを読み込めませんでした。\n%1\n(%2)").arg(path, e.Message()));
-        return;
+        FHost.ShowWarning(
+            QStringLiteral("フォルダを読み込めませんでした。\n%1\n(%2)").arg(path, e.Message()));
+        items = nullptr;
     }
+    if (items && !ExportMails(conf, items, selection, path, saveDir))
+        return;
+    if (!withSubFolders)
+        return;
+    for (const auto& child : node->Children) {
+        const QString childDir =
+            writeMails ? WithDelimiter(folderDir + SafeComponentName(child->Text)) : QString();
+        ExportFolder(conf, child.get(), childDir, true);
+    }
+}
+
+bool TExportRun::ExportMails(const TExportConf& conf, Outlook::TMessages* items,
+                             const TMailSelection& selection, const QString& path,
+                             const QString& saveDir)
+{
+    const bool writeMails = !saveDir.isEmpty();
+    const QString folderDir = writeMails ? WithDelimiter(saveDir) : QString();
+    const QString attachmentDir = conf.GetEmlAttachedFileDir();
     const int total = selection.SelectedCount();
 
     TProgressShown progress(FHost);
@@ -92,31 +105,65 @@ void TExportRun::ExportFolder(TExportConf conf, TFolderNode* node, const QString
     FHost.SetProgressPosition(0);
     FHost.ProcessPendingEvents();
 
-    if (writeMails && !MakeDirectory(saveDir))
-        FHost.ShowWarning(QStringLiteral("フォルダの作成に失敗しました。\n") + saveDir);
-    if (!attachmentDir.isEmpty() && !MakeDirectory(attachmentDir))
-        FHost.ShowWarning(QStringLiteral("フォルダの作成に失敗しました。\n") + attachmentDir);
+    // A folder that cannot be made fails each of its mails, with the reason.
+    QString saveDirProblem;
+    if (writeMails) {
+        if (const QString reason = TFileUtils::MakeDirectories(saveDir); !reason.isEmpty()) {
+            FHost.ShowWarning(QStringLiteral("フォルダの作成に失敗しました。\n") + saveDir);
+            saveDirProblem =
+                QStringLiteral("保存先フォルダ \"%1\" を作成できないため、書き出せません。%2")
+                    .arg(saveDir, reason);
+        }
+    }
+    QString attachmentDirProblem;
+    if (!attachmentDir.isEmpty()) {
+        if (const QString reason = TFileUtils::MakeDirectories(attachmentDir); !reason.isEmpty()) {
+            FHost.ShowWarning(QStringLiteral("フォルダの作成に失敗しました。\n") + attachmentDir);
+            attachmentDirProblem =
+                QStringLiteral(
+                    "添付ファイルの保存先フォルダ \"%1\" を作成できないため、保存できません。%2")
+                    .arg(attachmentDir, reason);
+        }
+    }
 
     TFileExporter exporter;
     ApplyExportConf(exporter, conf);
+    // The sequence rule numbers files and replaces what has its names; the other
+    // rules never replace a file, not even one that appears while the mail is
+    // being written (another export into the same folder).
+    const bool keepOthers = conf.GetEmlNameType() != 0;
 
     int position = 0;
     for (const qint32 index : selection.GetIndices()) {
         FHost.ProcessPendingEvents();
         if (FHost.GetCancelRequested())
-            return;
+            return false;
         try {
             Outlook::TMailItem item = items->GetItem(index);
             if (writeMails) {
                 const QString body = item.GetBody();
                 const QString subject = item.GetSubject();
                 const QString fileName = exporter.GetSaveName(folderDir, subject, body);
-                TOutlookMail(item).Save(fileName, conf.GetExportType());
-                TFileUtils::SetFileTimeStamp(fileName, item.GetSentOn());
+                if (!saveDirProblem.isEmpty())
+                    throw EInOutError(saveDirProblem);
+                TOutlookMail mail(item);
+                TOutlookMail::TNextName nextName;
+                if (keepOthers)
+                    nextName = [&] { return exporter.GetSaveName(folderDir, subject, body); };
+                const QString written = mail.Save(fileName, conf.GetExportType(), nextName);
+                TFileUtils::SetFileTimeStamp(written, item.GetSentOn());
                 ++FWrittenMails;
+                if (!mail.GetOmissions().isEmpty())
+                    FErrorMails.Add(
+                        path, index,
+                        QStringLiteral("メールは書き出しましたが、読めない部分を除きました: ") +
+                            mail.GetOmissions().join(QStringLiteral(" / ")));
             }
-            if (!attachmentDir.isEmpty())
+            if (!attachmentDir.isEmpty()) {
+                if (!attachmentDirProblem.isEmpty())
+                    throw EInOutError(attachmentDirProblem);
                 SaveAttachments(item, attachmentDir);
+            }
             FHost.SetProgressPosition(++position);
             FHost.ProcessPendingEvents();
         } catch (const Exception& e) {
@@ -126,17 +173,10 @@ void TExportRun::ExportFolder(TExportConf conf, TFolderNode* node, const QString
                     .arg(index + 1)
                     .arg(e.Message());
             if (FHost.AskYesNoCancel(question) != IExportHost::Answer::Yes)
-                return;
+                return false;
         }
     }
-
-    if (!withSubFolders)
-        return;
-    for (const auto& child : node->Children) {
-        const QString childDir =
-            writeMails ? WithDelimiter(folderDir + SafeComponentName(child->Text)) : QString();
-        ExportFolder(conf, child.get(), childDir, true);
-    }
+    return true;
 }
 
 void TExportRun::SaveAttachments(const Outlook::TMailItem& item, const QString& dir)
@@ -148,22 +188,30 @@ void TExportRun::SaveAttachments(const Outlook::TMailItem& item, const QString& 
         const QString stem = dot > 0 ? name.left(dot) : name;
         const QString extension = dot > 0 ? name.mid(dot) : QString();
         auto fit = [&](const QString& suffix) {
-            const qsizetype room = TFileUtils::MaxFileNameBytes - (suffix + extension).toUtf8().size();
-            return folder + TFileUtils::TruncateToUtf8Bytes(stem, std::max<qsizetype>(room, 1)) + suffix +
-                   extension;
+            const qsizetype room =
+                TFileUtils::MaxFileNameBytes - (suffix + extension).toUtf8().size();
+            return folder + TFileUtils::TruncateToUtf8Bytes(stem, std::max<qsizetype>(room, 1)) +
+                   suffix + extension;
         };
-        QString target = fit(QString());
-        if (QFileInfo::exists(target)) {
+        // The next numbered name that no file has yet.
+        auto numbered = [&] {
             int& next = FAttachmentNumbers[name];
             if (next == 0)
                 next = 1;
+            QString candidate;
             do
-                target = fit(QStringLiteral("(%1)").arg(next++));
-            while (QFileInfo::exists(target));
-        }
+                candidate = fit(QStringLiteral("(%1)").arg(next++));
+            while (QFileInfo::exists(candidate));
+            return candidate;
+        };
+        QString target = fit(QString());
+        if (QFileInfo::exists(target))
+            target = numbered();
         TTargetTempFile file(target);
         attachment.SaveAsFile(file.GetPath());
-        file.Commit();
+        // Never over another file, also one that appeared meanwhile.
+        while (!file.CommitNew(target))
+            target = numbered();
         ++FSavedAttachments;
     }
 }

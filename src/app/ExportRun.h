@@ -13,7 +13,8 @@
 
 namespace Outlook {
 class TMailItem;
-}
+class TMessages;
+} // namespace Outlook
 
 class TExportRun {
 public:
@@ -28,7 +29,8 @@ public:
     // One folder level: the ticked mails of the node's folder into saveDir, then,
     // when asked, each child into a sub-directory named after it. With an empty
     // saveDir and an attachment folder, only the attachments are saved.
-    void ExportFolder(TExportConf conf, TFolderNode* node, const QString& saveDir, bool withSubFolders);
+    void ExportFolder(TExportConf conf, TFolderNode* node, const QString& saveDir,
+                      bool withSubFolders);
 
     int WrittenMails() const { return FWrittenMails; }
     int SavedAttachments() const { return FSavedAttachments; }
@@ -39,6 +41,10 @@ public:
     static QString SafeComponentName(const QString& text);
 
 private:
+    // The ticked mails of one folder level; false when the level ends early (the
+    // cancel command, or an answer other than Yes after a failure).
+    bool ExportMails(const TExportConf& conf, Outlook::TMessages* items,
+                     const TMailSelection& selection, const QString& path, const QString& saveDir);
     void SaveAttachments(const Outlook::TMailItem& item, const QString& dir);
 
     IExportHost& FHost;

@@ -1,5 +1,8 @@
 #include "FileUtils.h"
 
+#include "runtime/Exception.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -93,6 +96,29 @@ bool SetFileTimeStamp(const QString& path, TDateTime dateTime)
     times[0].tv_nsec = static_cast<long>(rest * 1000000);
     times[1] = times[0];
     return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+QString MakeDirectories(const QString& dir)
+{
+    if (QFileInfo(dir).isDir())
+        return QString();
+    const QString clean = QDir::cleanPath(dir);
+    qsizetype from = clean.startsWith(QLatin1Char('/')) ? 1 : 0;
+    while (from <= clean.size()) {
+        qsizetype next = clean.indexOf(QLatin1Char('/'), from);
+        if (next < 0)
+            next = clean.size();
+        const QString part = clean.left(next);
+        if (::mkdir(QFile::encodeName(part).constData(), 0777) != 0) {
+            const int error = errno;
+            if (error != EEXIST)
+                return SysErrorMessage(error);
+            if (!QFileInfo(part).isDir())
+                return SysErrorMessage(ENOTDIR);
+        }
+        from = next + 1;
+    }
+    return QString();
 }
 
 } // namespace TFileUtils

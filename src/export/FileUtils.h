@@ -29,4 +29,8 @@ qsizetype LastComponentBytes(const QString& path);
 // file), or when the times cannot be set.
 bool SetFileTimeStamp(const QString& path, TDateTime dateTime);
 
+// Creates a folder with every missing parent. Empty when the folder exists
+// afterwards, else the reason in the user's words (the system's error text).
+QString MakeDirectories(const QString& dir);
+
 } // namespace TFileUtils

@@ -259,7 +259,9 @@ void TMimeMessage::SaveTo(const TWriter& writer) const
             out.Put("\r\n--" + boundary + "\r\n");
             THeaderLine type("Content-Type");
             type.AddToken(MediaType(part.ContentType, "application/octet-stream"), 1);
-            type.AddParameter(QStringLiteral("name"), part.FileName);
+            // The name twice: as encoded words for the many readers that know
+            // only those, and in RFC 2231 form on the disposition.
+            type.AddEncodedWordParameter(QStringLiteral("name"), part.FileName);
             out.Put(type.Finish());
             out.Put("Content-Transfer-Encoding: base64\r\n");
             THeaderLine disposition("Content-Disposition");

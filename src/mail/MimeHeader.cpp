@@ -281,6 +281,29 @@ void THeaderLine::AddParameter(const QString& attribute, const QString& value, b
     }
 }
 
+void THeaderLine::AddEncodedWordParameter(const QString& attribute, const QString& value)
+{
+    const QByteArray head = attribute.toLatin1() + "=\"";
+    if (IsPrintableAscii(value) && !value.contains(QStringLiteral("=?")) &&
+        head.size() + Quoted(value).size() <= kMaxLineLength - 2) {
+        AddParameter(attribute, value);
+        return;
+    }
+    Append(QByteArrayLiteral(";"));
+    // Room for the space before, the attribute and quote, and the closing quote
+    // and ";" after.
+    const QByteArrayList words =
+        EncodeWords(value, kMaxLineLength - 1 - static_cast<int>(head.size()) - 2);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        QByteArray token = words[i];
+        if (i == 0)
+            token.prepend(head);
+        if (i == words.size() - 1)
+            token += '"';
+        AddToken(token, 1);
+    }
+}
+
 QByteArray THeaderLine::Finish() const
 {
     return FOut + "\r\n";

@@ -47,6 +47,10 @@ public:
     // form in UTF-8 with continuations. The separating ";" is appended to the
     // token before.
     void AddParameter(const QString& attribute, const QString& value, bool quote = true);
+    // "; attribute=value" for the readers that know only RFC 2047: a quoted string
+    // for printable ASCII, else RFC 2047 encoded words inside the quotes, folded
+    // between words.
+    void AddEncodedWordParameter(const QString& attribute, const QString& value);
 
     // The field with its final CR LF.
     QByteArray Finish() const;

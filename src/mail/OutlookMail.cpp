@@ -1,8 +1,44 @@
 #include "OutlookMail.h"
 
+#include "runtime/Exception.h"
 #include "support/TempFile.h"
 
+#include <array>
+#include <cerrno>
+
 namespace {
+
+// Gives the temporary file its final name: over whatever has that name, or,
+// with nextName, only a free name, asking nextName again while names are taken.
+QString CommitAs(TTargetTempFile& file, const QString& fileName,
+                 const TOutlookMail::TNextName& nextName)
+{
+    if (!nextName) {
+        file.Commit();
+        return fileName;
+    }
+    QString name = fileName;
+    while (!file.CommitNew(name)) {
+        const QString next = nextName();
+        if (next == name) // taken by something that the name search does not count, a folder
+            throw EInOutError(QStringLiteral("ファイル \"%1\" を作成できません。%2")
+                                  .arg(name, SysErrorMessage(EEXIST)),
+                              EEXIST);
+        name = next;
+    }
+    return name;
+}
+
+QString RecipientsOmitted(const QString& reason)
+{
+    return QStringLiteral("受信者の一覧を読めないため、受信者を除きました (%1)").arg(reason);
+}
+
+QString AttachmentsOmitted(const QString& reason)
+{
+    return QStringLiteral("添付ファイルの一覧を読めないため、添付ファイルを除きました (%1)")
+        .arg(reason);
+}
 
 const QString& ReceivedTimeFormat()
 {
@@ -12,46 +48,60 @@ const QString& ReceivedTimeFormat()
 
 } // namespace
 
-void TOutlookMail::Save(const QString& fileName, int exportType)
+QString TOutlookMail::Save(const QString& fileName, int exportType, const TNextName& nextName)
 {
+    Omissions.clear();
     switch (exportType) {
     case 0:
-        SaveThroughOutlook(fileName, 3);
-        break;
+        return SaveThroughOutlook(fileName, 3, nextName);
     case 1:
-        SaveThroughOutlook(fileName, 0);
-        break;
+        return SaveThroughOutlook(fileName, 0, nextName);
     case 2:
-        SaveEml(fileName, false, QStringLiteral("UTF-8"), QStringLiteral("BASE64"));
-        break;
-    case 3:
-        SaveEml(fileName, true, QStringLiteral("UTF-8"), QStringLiteral("BASE64"));
-        break;
+        return WriteEmlFile(fileName, QString(), QStringLiteral("UTF-8"), QStringLiteral("BASE64"),
+                            nextName);
+    case 3: {
+        const ITempDirectoryPtr folder = TUtility::CreateTempDirectory(false);
+        return WriteEmlFile(fileName, folder->GetPath(), QStringLiteral("UTF-8"),
+                            QStringLiteral("BASE64"), nextName);
+    }
     default:
-        break;
+        return fileName;
     }
 }
 
-void TOutlookMail::SaveThroughOutlook(const QString& fileName, qint32 format)
+QString TOutlookMail::SaveThroughOutlook(const QString& fileName, qint32 format,
+                                         const TNextName& nextName)
 {
     TTargetTempFile target(fileName);
     MailItem.SaveAs(target.GetPath(), format);
-    target.Commit();
+    const QString written = CommitAs(target, fileName, nextName);
+    const QString omitted = MailItem.GetSaveOmissions();
+    if (!omitted.isEmpty())
+        Omissions = omitted.split(QLatin1Char('\n'));
+    return written;
 }
 
 void TOutlookMail::SaveEml(const QString& fileName, bool withAttachments, const QString& charSet,
                            const QString& transferEncoding)
 {
+    Omissions.clear();
     if (!withAttachments) {
-        WriteEml(fileName, QString(), charSet, transferEncoding);
+        WriteEmlFile(fileName, QString(), charSet, transferEncoding, {});
         return;
     }
     const ITempDirectoryPtr folder = TUtility::CreateTempDirectory(false);
-    WriteEml(fileName, folder->GetPath(), charSet, transferEncoding);
+    WriteEmlFile(fileName, folder->GetPath(), charSet, transferEncoding, {});
 }
 
 void TOutlookMail::WriteEml(const QString& fileName, const QString& attachmentDir,
                             const QString& charSet, const QString& transferEncoding)
+{
+    WriteEmlFile(fileName, attachmentDir, charSet, transferEncoding, {});
+}
+
+QString TOutlookMail::WriteEmlFile(const QString& fileName, const QString& attachmentDir,
+                                   const QString& charSet, const QString& transferEncoding,
+                                   const TNextName& nextName)
 {
     const std::unique_ptr<Mime::TMimeMessage> message =
         ComposeMessage(attachmentDir, charSet, transferEncoding);
@@ -61,7 +111,18 @@ void TOutlookMail::WriteEml(const QString& fileName, const QString& attachmentDi
     });
     TTargetTempFile target(fileName);
     message->SaveTo([&target](QByteArrayView data) { target.Write(data); });
-    target.Commit();
+    return CommitAs(target, fileName, nextName);
+}
+
+template <typename T, typename Read, typename Omitted>
+T TOutlookMail::Salvage(Read read, Omitted omitted, T fallback)
+{
+    try {
+        return read();
+    } catch (const EOleError& e) {
+        Omissions.append(omitted(e.Message()));
+    }
+    return fallback;
 }
 
 std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& attachmentDir,
@@ -73,16 +134,25 @@ std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& 
     message->SetContentTransferEncoding(transferEncoding);
     const QString senderName = MailItem.GetSenderName();
     message->SetFrom(senderName, MailItem.GetSenderEmailAddress());
-    message->SetTo(MailItem.GetTo());
-    message->SetCc(MailItem.GetCc());
-    message->SetBcc(MailItem.GetBcc());
+    // A recipient table or an attachment that cannot be read is left out, and
+    // said so, rather than costing the whole mail.
+    const std::array<QString, 3> recipients = Salvage(
+        [this] {
+            return std::array<QString, 3>{MailItem.GetTo(), MailItem.GetCc(), MailItem.GetBcc()};
+        },
+        RecipientsOmitted, std::array<QString, 3>{});
+    message->SetTo(recipients[0]);
+    message->SetCc(recipients[1]);
+    message->SetBcc(recipients[2]);
     message->SetDate(MailItem.GetSentOn());
     message->SetSubject(MailItem.GetSubject());
     message->AddExtraHeader(QStringLiteral("Importance"), MailItem.GetImportance());
     message->AddExtraHeader(QStringLiteral("X-ReceivedTime"),
                             FormatDateTime(ReceivedTimeFormat(), MailItem.GetReceivedTime()));
     message->AddExtraHeader(QStringLiteral("Sensitivity"), MailItem.GetSensitivity());
-    const std::vector<Outlook::TAttachment> attachments = MailItem.GetAttachments();
+    const std::vector<Outlook::TAttachment> attachments =
+        Salvage([this] { return MailItem.GetAttachments(); }, AttachmentsOmitted,
+                std::vector<Outlook::TAttachment>{});
     if (!attachments.empty() && !attachmentDir.isEmpty()) {
         message->SetContentType(QStringLiteral("multipart/mixed"));
         Mime::TTextPart& text = message->AddTextPart();
@@ -90,11 +160,27 @@ std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& 
         text.CharSet = charSet;
         text.ContentTransferEncoding = transferEncoding;
         text.Body = MailItem.GetBody();
+        int number = 0;
         for (const Outlook::TAttachment& attachment : attachments) {
+            ++number;
             const QString path = TFileUtils::CreateTempFileName(attachmentDir, QString());
-            attachment.SaveAsFile(path);
+            QString name;
+            const bool read = Salvage(
+                [&] {
+                    attachment.SaveAsFile(path);
+                    name = attachment.GetFileName();
+                    return true;
+                },
+                [number](const QString& reason) {
+                    return QStringLiteral("添付ファイル %1 を読めないため、除きました (%2)")
+                        .arg(number)
+                        .arg(reason);
+                },
+                false);
+            if (!read)
+                continue;
             Mime::TAttachmentPart& part = message->AddAttachment(path);
-            part.FileName = attachment.GetFileName();
+            part.FileName = name;
             part.ContentType = QStringLiteral("application/octet-stream;");
         }
     } else {

@@ -6,6 +6,7 @@
 #include "MimeComposer.h"
 #include "outlook/MailItem.h"
 
+#include <functional>
 #include <memory>
 
 // Answers the composer's question for the header encoding and character set.
@@ -37,7 +38,19 @@ public:
     // appears complete or not at all: it is written beside the target under a
     // temporary name and renamed over the target at the end, so that on an error
     // an existing target stays as it was. Every error passes to the caller.
-    void Save(const QString& fileName, int exportType);
+    void Save(const QString& fileName, int exportType) { Save(fileName, exportType, {}); }
+
+    // Asked for another file name when the one being written to is taken.
+    using TNextName = std::function<QString()>;
+    // As above, but with nextName the file never replaces another: when a file of
+    // that name appears before the rename, the mail takes the name nextName gives
+    // (and so on). Returns the name written.
+    QString Save(const QString& fileName, int exportType, const TNextName& nextName);
+
+    // The parts of the mail the last save had to leave out because they could not
+    // be read (recipients, attachments), one sentence each. The mail itself was
+    // written; empty when nothing was left out.
+    const QStringList& GetOmissions() const { return Omissions; }
 
     // With attachments, they are saved into a temporary folder that is deleted
     // afterwards, also on an error.
@@ -61,9 +74,17 @@ public:
     static QString FormatHeaderDate(TDateTime value);
 
 private:
-    void SaveThroughOutlook(const QString& fileName, qint32 format);
+    QString SaveThroughOutlook(const QString& fileName, qint32 format, const TNextName& nextName);
+    QString WriteEmlFile(const QString& fileName, const QString& attachmentDir,
+                         const QString& charSet, const QString& transferEncoding,
+                         const TNextName& nextName);
+    // Reads one part of the mail; when it cannot be read, notes omitted(reason)
+    // and gives the fallback.
+    template <typename T, typename Read, typename Omitted>
+    T Salvage(Read read, Omitted omitted, T fallback);
 
     Outlook::TMailItem MailItem;
+    QStringList Omissions;
     THeaderTable Headers;
     QStringList BodyLines;
 };

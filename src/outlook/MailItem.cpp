@@ -1,5 +1,7 @@
 #include "MailItem.h"
 
+#include "runtime/Exception.h"
+
 #include "support/Utility.h"
 
 #include <array>
@@ -8,24 +10,45 @@ using Automation::OleRef;
 
 namespace Outlook {
 
-QString TRecipient::GetName() const { return Item.GetText(QStringLiteral("Name")); }
-QString TRecipient::GetAddress() const { return Item.GetText(QStringLiteral("Address")); }
+QString TRecipient::GetName() const
+{
+    return Item.GetText(QStringLiteral("Name"));
+}
+QString TRecipient::GetAddress() const
+{
+    return Item.GetText(QStringLiteral("Address"));
+}
 
-QString TAttachment::GetFileName() const { return Item.GetText(QStringLiteral("FileName")); }
+QString TAttachment::GetFileName() const
+{
+    return Item.GetText(QStringLiteral("FileName"));
+}
 
 void TAttachment::SaveAsFile(const QString& path) const
 {
     Item.Call(QStringLiteral("SaveAsFile"), {path});
 }
 
-QString TMailItem::GetEntryID() const { return Item.GetText(QStringLiteral("EntryID")); }
-QString TMailItem::GetSubject() const { return Item.GetText(QStringLiteral("Subject")); }
-QString TMailItem::GetBody() const { return Item.GetText(QStringLiteral("Body")); }
+QString TMailItem::GetEntryID() const
+{
+    return Item.GetText(QStringLiteral("EntryID"));
+}
+QString TMailItem::GetSubject() const
+{
+    return Item.GetText(QStringLiteral("Subject"));
+}
+QString TMailItem::GetBody() const
+{
+    return Item.GetText(QStringLiteral("Body"));
+}
 QString TMailItem::GetReplyRecipientNames() const
 {
     return Item.GetText(QStringLiteral("ReplyRecipientNames"));
 }
-TDateTime TMailItem::GetSentOn() const { return Item.GetDateTime(QStringLiteral("SentOn")); }
+TDateTime TMailItem::GetSentOn() const
+{
+    return Item.GetDateTime(QStringLiteral("SentOn"));
+}
 TDateTime TMailItem::GetReceivedTime() const
 {
     return Item.GetDateTime(QStringLiteral("ReceivedTime"));
@@ -66,7 +89,10 @@ QString TMailItem::GetFrom() const
     return CreateMailAddressPair(name, address)->GetText();
 }
 
-TMailItem TMailItem::Reply() const { return TMailItem(Item.CallObject(QStringLiteral("Reply"))); }
+TMailItem TMailItem::Reply() const
+{
+    return TMailItem(Item.CallObject(QStringLiteral("Reply")));
+}
 
 std::vector<TRecipient> TMailItem::GetRecipients() const
 {
@@ -140,9 +166,18 @@ std::vector<IMailAddressPairPtr> TMailItem::GetBccList()
     return AddressLists[2];
 }
 
-QString TMailItem::GetTo() { return MailAddressPair::ToCommaText(GetToList()); }
-QString TMailItem::GetCc() { return MailAddressPair::ToCommaText(GetCcList()); }
-QString TMailItem::GetBcc() { return MailAddressPair::ToCommaText(GetBccList()); }
+QString TMailItem::GetTo()
+{
+    return MailAddressPair::ToCommaText(GetToList());
+}
+QString TMailItem::GetCc()
+{
+    return MailAddressPair::ToCommaText(GetCcList());
+}
+QString TMailItem::GetBcc()
+{
+    return MailAddressPair::ToCommaText(GetBccList());
+}
 
 namespace {
 
@@ -171,6 +206,16 @@ void TMailItem::SaveAs(const QString& path, qint32 n) const
     if (n < 0 || n > 7)
         return;
     Item.Call(QStringLiteral("SaveAs"), {path, n});
+}
+
+QString TMailItem::GetSaveOmissions() const
+{
+    // Outlook itself has no such member: it either saves everything or fails.
+    try {
+        return Item.GetText(QStringLiteral("SaveOmissions"));
+    } catch (const EOleError&) {
+        return QString();
+    }
 }
 
 } // namespace Outlook

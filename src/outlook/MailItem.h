@@ -72,6 +72,9 @@ public:
     // Outlook saves the item in format n (0 to 7; 3 is .msg, 0 plain text). Any
     // other n does nothing.
     void SaveAs(const QString& path, qint32 n) const;
+    // What the last SaveAs left out because it could not be read, one sentence
+    // per line; empty when nothing was, or when the server does not say.
+    QString GetSaveOmissions() const;
 
     const Automation::OleRef& GetItem() const { return Item; }
 

@@ -28,8 +28,8 @@ struct ExportedAttachment {
 };
 
 struct ExportedMessage {
-    QString Folder; // path below the IPM subtree, "\"-separated
-    int Index = 0;  // from 1
+    QString Folder;                 // path below the IPM subtree, "\"-separated
+    int Index = 0;                  // from 1
     QMap<QString, QString> Headers; // OutlookHeaders.txt: "Subject", "Sender name", ...
     std::vector<ExportedRecipient> Recipients;
     std::vector<ExportedAttachment> Attachments;
@@ -66,6 +66,4 @@ QByteArray ReadFile(const QString& path);
 
 } // namespace PstTest
 
-#include <ostream>
-// Readable QString values in test failures.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+#include "TestSupport.h"

@@ -1,16 +1,25 @@
 #include "ConsoleHost.h"
 
+#include "runtime/TempRegistry.h"
+
 #include <atomic>
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
+// The cancel flag as the export run sets and clears it, and the stop signals
+// received, which no reset of the flag undoes.
 std::atomic<bool> gCancel{false};
+std::atomic<int> gStopSignals{0};
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int signal)
 {
-    if (gCancel.exchange(true))
-        std::_Exit(130);
+    if (gStopSignals.fetch_add(1) > 0) {
+        // Asked a second time: stop now, but leave no temporary files behind.
+        TempRegistry::RemoveAll();
+        _exit(128 + signal);
+    }
 }
 
 constexpr int kBarWidth = 30;
@@ -25,13 +34,20 @@ TConsoleHost::TConsoleHost(QTextStream& err, bool terminal, Answer answerAfterEr
 void TConsoleHost::InstallInterruptHandler()
 {
     struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
-bool TConsoleHost::GetCancelRequested() const { return gCancel.load(); }
-void TConsoleHost::SetCancelRequested(bool value) { gCancel.store(value); }
+bool TConsoleHost::GetCancelRequested() const
+{
+    return gCancel.load() || gStopSignals.load() > 0;
+}
+void TConsoleHost::SetCancelRequested(bool value)
+{
+    gCancel.store(value);
+}
 
 void TConsoleHost::ClearBar()
 {
@@ -46,8 +62,8 @@ void TConsoleHost::DrawBar()
     if (!FTerminal || !FBarVisible)
         return;
     const int filled = FMaximum > 0 ? FPosition * kBarWidth / FMaximum : kBarWidth;
-    FErr << "\r\x1b[K[" << QString(filled, QLatin1Char('#')) << QString(kBarWidth - filled, QLatin1Char('.'))
-         << "] " << FPosition << '/' << FMaximum;
+    FErr << "\r\x1b[K[" << QString(filled, QLatin1Char('#'))
+         << QString(kBarWidth - filled, QLatin1Char('.')) << "] " << FPosition << '/' << FMaximum;
     FErr.flush();
     FBarShown = true;
 }
@@ -60,7 +76,10 @@ void TConsoleHost::PrintLine(const QString& text)
     DrawBar();
 }
 
-void TConsoleHost::ShowStatus(const QString& text) { PrintLine(text); }
+void TConsoleHost::ShowStatus(const QString& text)
+{
+    PrintLine(text);
+}
 
 void TConsoleHost::SetProgressVisible(bool visible)
 {
@@ -82,7 +101,10 @@ void TConsoleHost::SetProgressPosition(int position)
     DrawBar();
 }
 
-void TConsoleHost::ShowWarning(const QString& message) { PrintLine(message); }
+void TConsoleHost::ShowWarning(const QString& message)
+{
+    PrintLine(message);
+}
 
 IExportHost::Answer TConsoleHost::AskYesNoCancel(const QString& message)
 {

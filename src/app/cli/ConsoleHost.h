@@ -1,6 +1,6 @@
 // The export host of the command line: statuses and failures on stderr, a
 // progress bar when stderr is a terminal, answers to the question after a failed
-// mail given by an option, and cancel by Ctrl+C.
+// mail given by an option, and cancel by Ctrl+C or a termination signal.
 #pragma once
 
 #include "app/ExportHost.h"
@@ -21,7 +21,9 @@ public:
     void ShowWarning(const QString& message) override;
     Answer AskYesNoCancel(const QString& message) override;
 
-    // Makes Ctrl+C set the cancel flag (a second Ctrl+C ends the process).
+    // Makes Ctrl+C, SIGTERM and SIGHUP cancel the export: the current mail is
+    // finished or rolled back and the run ends as cancelled. A second such signal
+    // ends the process at once, removing the temporary files of the mail in hand.
     static void InstallInterruptHandler();
 
     // A line of its own on stderr, clearing the progress bar first.

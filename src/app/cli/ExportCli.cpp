@@ -6,6 +6,7 @@
 #include "app/ExportRun.h"
 #include "app/FolderTree.h"
 #include "export/ExportConf.h"
+#include "export/FileUtils.h"
 #include "export/RegexUtility.h"
 #include "outlook/Outlook.h"
 #include "runtime/Exception.h"
@@ -14,6 +15,12 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -49,63 +56,108 @@ int IndexOf(const QStringList& names, const QString& value, const QString& optio
 {
     const int index = static_cast<int>(names.indexOf(value));
     if (index < 0)
-        throw UsageError(QStringLiteral("--%1 には %2 のどれかを指定してください。").arg(option, names.join(QLatin1Char('|'))));
+        throw UsageError(QStringLiteral("--%1 には %2 のどれかを指定してください。")
+                             .arg(option, names.join(QLatin1Char('|'))));
     return index;
 }
 
-Options Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStream& out, bool& done)
+// QCommandLineParser's messages, in the words of the rest of the program.
+QString ParserError(const QCommandLineParser& parser)
+{
+    const QString text = parser.errorText();
+    static const std::pair<const char*, const char16_t*> patterns[] = {
+        {"^Unknown options?:? '?(.*?)'?\\.?$", u"不明なオプションです: %1"},
+        {"^Missing value after '(.*)'\\.$", u"%1 の後に値を指定してください。"},
+        {"^Unexpected value after '(.*)'\\.$", u"%1 には値を指定できません。"},
+    };
+    for (const auto& [pattern, message] : patterns) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QLatin1String(pattern)).match(text);
+        if (match.hasMatch())
+            return QString::fromUtf16(message).arg(match.captured(1));
+    }
+    return QStringLiteral("オプションが正しくありません: ") + text;
+}
+
+Options Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStream& out,
+              bool& done)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Outlook のデータファイル (.pst, .ost) のメールを1通1ファイルでエクスポートします。"));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("この説明を表示します。"));
-    const QCommandLineOption store(QStringLiteral("store"),
-                                   QStringLiteral("この実行で開くデータファイル (繰り返し可)。省略するとプロファイルのデータファイル。"),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption folder(QStringLiteral("folder"),
-                                    QStringLiteral("エクスポートを始めるフォルダのパス (例: \\Personal folders\\Inbox)。省略するとフォルダツリーの先頭。"),
-                                    QStringLiteral("PATH"));
-    const QCommandLineOption noSub(QStringLiteral("no-subfolders"), QStringLiteral("サブフォルダを含めずにエクスポートします。"));
-    const QCommandLineOption type(QStringLiteral("type"),
-                                  QStringLiteral("エクスポート形式 (必須): msg, txt, eml (添付ファイルなし), eml-attachments (添付ファイルあり)。"),
-                                  QStringLiteral("TYPE"));
-    const QCommandLineOption name(QStringLiteral("name"),
-                                  QStringLiteral("ファイル名の付け方: sequence (連番、既定), subject (件名), parameter (パラメータ)。"),
-                                  QStringLiteral("RULE"));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("この説明を表示します。"));
+    const QCommandLineOption store(
+        QStringLiteral("store"),
+        QStringLiteral(
+            "この実行で開くデータファイル (繰り返し可)。省略するとプロファイルのデータファイル。"),
+        QStringLiteral("FILE"));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("エクスポートを始めるフォルダのパス (例: \\Personal "
+                       "folders\\Inbox)。省略するとフォルダツリーの先頭。"),
+        QStringLiteral("PATH"));
+    const QCommandLineOption noSub(QStringLiteral("no-subfolders"),
+                                   QStringLiteral("サブフォルダを含めずにエクスポートします。"));
+    const QCommandLineOption type(
+        QStringLiteral("type"),
+        QStringLiteral("エクスポート形式 (必須): msg, txt, eml (添付ファイルなし), eml-attachments "
+                       "(添付ファイルあり)。"),
+        QStringLiteral("TYPE"));
+    const QCommandLineOption name(
+        QStringLiteral("name"),
+        QStringLiteral(
+            "ファイル名の付け方: sequence (連番、既定。同じ名前のファイルは上書きします), subject "
+            "(件名), parameter (パラメータ)。"
+            "件名とパラメータでは、同じ名前のファイルがあれば番号を付けた名前にします。"),
+        QStringLiteral("RULE"));
     const QCommandLineOption format(QStringLiteral("format"),
-                                    QStringLiteral("連番と件名のフォーマット。番号 = <n>、件名 = <s>。既定は <n>.拡張子 と <s>(<n>).拡張子。"),
+                                    QStringLiteral("連番と件名のフォーマット。番号 = <n>、件名 = "
+                                                   "<s>。既定は <n>.拡張子 と <s>(<n>).拡張子。"),
                                     QStringLiteral("FMT"));
-    const QCommandLineOption digits(QStringLiteral("digits"), QStringLiteral("連番の桁数 (0～9、既定 1)。"), QStringLiteral("N"));
-    const QCommandLineOption parameter(QStringLiteral("parameter"),
-                                       QStringLiteral("パラメータ文字: この文字で始まる本文の行の残りをファイル名にします。"),
-                                       QStringLiteral("TEXT"));
-    const QCommandLineOption regex(QStringLiteral("regex"),
-                                   QStringLiteral("パラメータ文字を正規表現として使い、1番目のグループをファイル名にします。"));
+    const QCommandLineOption digits(QStringLiteral("digits"),
+                                    QStringLiteral("連番の桁数 (0～9、既定 1)。"),
+                                    QStringLiteral("N"));
+    const QCommandLineOption parameter(
+        QStringLiteral("parameter"),
+        QStringLiteral("パラメータ文字: この文字で始まる本文の行の残りをファイル名にします。"),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption regex(
+        QStringLiteral("regex"),
+        QStringLiteral(
+            "パラメータ文字を正規表現として使い、1番目のグループをファイル名にします。"));
     const QCommandLineOption attachments(QStringLiteral("attachments-dir"),
-                                         QStringLiteral("添付ファイルも保存するフォルダ。"), QStringLiteral("DIR"));
-    const QCommandLineOption outDir(QStringLiteral("out"), QStringLiteral("エクスポートしたメールを保存するフォルダ。"),
+                                         QStringLiteral("添付ファイルも保存するフォルダ。"),
+                                         QStringLiteral("DIR"));
+    const QCommandLineOption outDir(QStringLiteral("out"),
+                                    QStringLiteral("エクスポートしたメールを保存するフォルダ。"),
                                     QStringLiteral("DIR"));
-    const QCommandLineOption onError(QStringLiteral("on-error"),
-                                     QStringLiteral("エラーの後: continue (続行、既定) または skip-folder (そのフォルダを中止)。"),
-                                     QStringLiteral("ACTION"));
-    const QCommandLineOption csv(QStringLiteral("errors-csv"), QStringLiteral("エラーになったメールの一覧を CSV で保存します。"),
+    const QCommandLineOption onError(
+        QStringLiteral("on-error"),
+        QStringLiteral(
+            "エラーの後: continue (続行、既定) または skip-folder (そのフォルダを中止)。"),
+        QStringLiteral("ACTION"));
+    const QCommandLineOption csv(QStringLiteral("errors-csv"),
+                                 QStringLiteral("エラーになったメールの一覧を CSV で保存します。"),
                                  QStringLiteral("FILE"));
-    const QCommandLineOption csvEncoding(QStringLiteral("csv-encoding"),
-                                         QStringLiteral("CSV の文字コード (例: Shift_JIS)。既定はロケールの文字コード。"),
-                                         QStringLiteral("NAME"));
-    parser.addOptions({help, store, folder, noSub, type, name, format, digits, parameter, regex, attachments, outDir,
-                       onError, csv, csvEncoding});
+    const QCommandLineOption csvEncoding(
+        QStringLiteral("csv-encoding"),
+        QStringLiteral("CSV の文字コード (例: Shift_JIS)。既定はロケールの文字コード。"),
+        QStringLiteral("NAME"));
+    parser.addOptions({help, store, folder, noSub, type, name, format, digits, parameter, regex,
+                       attachments, outDir, onError, csv, csvEncoding});
 
     // The parser takes the first argument for the program name.
     if (!parser.parse(QStringList{QStringLiteral("tidewell-export")} + arguments))
-        throw UsageError(parser.errorText());
+        throw UsageError(ParserError(parser));
     if (parser.isSet(help)) {
         out << parser.helpText();
         done = true;
         return {};
     }
     if (!parser.positionalArguments().isEmpty())
-        throw UsageError(QStringLiteral("不明な引数です: ") + parser.positionalArguments().join(QLatin1Char(' ')));
+        throw UsageError(QStringLiteral("不明な引数です: ") +
+                         parser.positionalArguments().join(QLatin1Char(' ')));
 
     Options o;
     o.stores = parser.values(store);
@@ -113,11 +165,13 @@ Options Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStr
     o.subFolders = !parser.isSet(noSub);
     if (!parser.isSet(type))
         throw UsageError(QStringLiteral("--type を指定してください。"));
-    o.exportType = IndexOf({QStringLiteral("msg"), QStringLiteral("txt"), QStringLiteral("eml"), QStringLiteral("eml-attachments")},
+    o.exportType = IndexOf({QStringLiteral("msg"), QStringLiteral("txt"), QStringLiteral("eml"),
+                            QStringLiteral("eml-attachments")},
                            parser.value(type), QStringLiteral("type"));
     if (parser.isSet(name))
-        o.nameType = IndexOf({QStringLiteral("sequence"), QStringLiteral("subject"), QStringLiteral("parameter")},
-                             parser.value(name), QStringLiteral("name"));
+        o.nameType = IndexOf(
+            {QStringLiteral("sequence"), QStringLiteral("subject"), QStringLiteral("parameter")},
+            parser.value(name), QStringLiteral("name"));
     o.formatSet = parser.isSet(format);
     o.format = parser.value(format);
     if (parser.isSet(digits)) {
@@ -130,14 +184,16 @@ Options Parse(QCommandLineParser& parser, const QStringList& arguments, QTextStr
     o.parameter = parser.value(parameter);
     o.regex = parser.isSet(regex);
     if (o.nameType == 2 && o.formatSet)
-        throw UsageError(QStringLiteral("パラメータの規則には --format ではなく --parameter を指定してください。"));
+        throw UsageError(QStringLiteral(
+            "パラメータの規則には --format ではなく --parameter を指定してください。"));
     if (o.nameType != 2 && (o.parameterSet || o.regex))
-        throw UsageError(QStringLiteral("--parameter と --regex は --name parameter と一緒に指定してください。"));
+        throw UsageError(QStringLiteral(
+            "--parameter と --regex は --name parameter と一緒に指定してください。"));
     o.attachmentsDir = parser.value(attachments);
     o.outDir = parser.value(outDir);
     if (parser.isSet(onError))
-        o.onError = IndexOf({QStringLiteral("continue"), QStringLiteral("skip-folder")}, parser.value(onError),
-                            QStringLiteral("on-error")) == 0
+        o.onError = IndexOf({QStringLiteral("continue"), QStringLiteral("skip-folder")},
+                            parser.value(onError), QStringLiteral("on-error")) == 0
                         ? IExportHost::Answer::Yes
                         : IExportHost::Answer::No;
     o.errorsCsv = parser.value(csv);
@@ -162,10 +218,13 @@ TExportConf MakeConf(const Options& o)
         conf.SetEmlFormat(QStringLiteral("<n>") + extension);
     conf.SetEmlDigit(o.digits);
     conf.SetEmlUseParamRegexp(o.regex);
-    conf.SetEmlSaveDir(o.outDir.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(o.outDir)));
-    conf.SetEmlAttachedFileDir(o.attachmentsDir.isEmpty()
-                                   ? QString()
-                                   : QDir::cleanPath(QDir::current().absoluteFilePath(o.attachmentsDir)));
+    conf.SetEmlSaveDir(o.outDir.isEmpty()
+                           ? QString()
+                           : QDir::cleanPath(QDir::current().absoluteFilePath(o.outDir)));
+    conf.SetEmlAttachedFileDir(
+        o.attachmentsDir.isEmpty()
+            ? QString()
+            : QDir::cleanPath(QDir::current().absoluteFilePath(o.attachmentsDir)));
     return conf;
 }
 
@@ -186,17 +245,72 @@ QString CheckConf(const TExportConf& conf)
     return QString();
 }
 
+// Whether the error list can be written where and as asked; empty when it can,
+// else the message. Checked before the first mail, so that a long export does not
+// end without its list.
+QString CheckErrorsCsv(const QString& fileName, const QString& encoding)
+{
+    if (!encoding.isEmpty() && !QStringEncoder(encoding.toLatin1().constData()).isValid())
+        return QStringLiteral("--csv-encoding: 文字コード %1 は使用できません。").arg(encoding);
+    if (fileName.isEmpty())
+        return QString();
+    const QFileInfo info(fileName);
+    const QString cannot =
+        QStringLiteral("エラー一覧の CSV ファイル %1 を作成できません: ").arg(fileName);
+    if (info.isDir())
+        return cannot + SysErrorMessage(EISDIR);
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return cannot + QStringLiteral("フォルダ %1 がありません。").arg(info.absolutePath());
+    // A trial of what writing it at the end does: a temporary file in its folder.
+    QSaveFile trial(fileName);
+    errno = 0;
+    if (!trial.open(QIODevice::WriteOnly))
+        return cannot + (errno != 0 ? SysErrorMessage(errno) : trial.errorString());
+    trial.cancelWriting();
+    trial.commit();
+    return QString();
+}
+
+// The data files to export from, each checked before anything is written. Empty
+// when none can be opened; every failure is printed.
+QStringList OpenableStores(const QStringList& requested, TConsoleHost& host,
+                           std::vector<TErrorMail>& problems)
+{
+    QStringList openable;
+    for (const QString& path : requested) {
+        const QString problem = OutlookPst::CheckDataFile(path);
+        if (problem.isEmpty()) {
+            openable << path;
+        } else {
+            host.PrintLine(problem);
+            problems.push_back({QLatin1Char('\\') + QFileInfo(path).fileName(), -1, problem});
+        }
+    }
+    return openable;
+}
+
 // Creates a missing folder with its parents; the message when that fails.
 QString MakeFolder(const QString& dir)
 {
-    if (dir.isEmpty() || QFileInfo(dir).isDir() || QDir().mkpath(dir))
+    if (dir.isEmpty())
         return QString();
-    return QStringLiteral("保存先フォルダの作成に失敗しました。\n") + dir;
+    const QString reason = TFileUtils::MakeDirectories(dir);
+    if (reason.isEmpty())
+        return QString();
+    return QStringLiteral("保存先フォルダの作成に失敗しました。\n%1\n%2").arg(dir, reason);
+}
+
+// Same folder, same position, same message: the same failure seen twice, once
+// while the tree was built and once by the export.
+bool SameRecord(const TErrorMail& a, const TErrorMail& b)
+{
+    return a.FolderPath == b.FolderPath && a.Index == b.Index && a.Message == b.Message;
 }
 
 } // namespace
 
-int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& err, bool errIsTerminal)
+int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
+                  bool errIsTerminal)
 {
     QCommandLineParser parser;
     Options options;
@@ -215,6 +329,11 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
         err << problem << "\n";
         return kUsage;
     }
+    if (const QString problem = CheckErrorsCsv(options.errorsCsv, options.csvEncoding);
+        !problem.isEmpty()) {
+        err << problem << "\n";
+        return kUsage;
+    }
 
     TConsoleHost host(err, errIsTerminal, options.onError);
     TConsoleHost::InstallInterruptHandler();
@@ -227,12 +346,32 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
     }
     host.ShowStatus(QStringLiteral("NKF32.DLLを読み込みました。"));
 
+    // Every data file is opened before anything is written: one that cannot be
+    // opened is reported once, and with none left there is nothing to export from.
+    QStringList requested;
     if (!options.stores.isEmpty()) {
-        QStringList stores;
         for (const QString& store : options.stores)
-            stores << QFileInfo(store).absoluteFilePath();
-        OutlookPst::SetSessionStores(stores);
+            requested << QFileInfo(store).absoluteFilePath();
+    } else {
+        try {
+            requested = OutlookPst::ProfileStores();
+        } catch (const Exception& e) {
+            host.PrintLine(e.Message());
+            return kUsage;
+        }
+        if (requested.isEmpty()) {
+            host.PrintLine(QStringLiteral(
+                "エクスポートするデータファイルがありません。--store ファイル でデータファイル "
+                "(.pst, .ost) を指定するか、"
+                "tidewell-outlook profile add ファイル でプロファイルに加えてください。"));
+            return kUsage;
+        }
     }
+    std::vector<TErrorMail> problems; // in the order they were met
+    const QStringList stores = OpenableStores(requested, host, problems);
+    if (stores.isEmpty())
+        return kUsage;
+    OutlookPst::SetSessionStores(stores);
 
     TMailSelections selections;
     TErrorMailList errorMails;
@@ -249,8 +388,11 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
         host.PrintLine(e.Message());
         return kUsage;
     }
-    for (const TErrorMail& problem : tree.Problems())
-        host.PrintLine(QStringLiteral("フォルダを読み込めませんでした。 %1 (%2)").arg(problem.FolderPath, problem.Message));
+    for (const TErrorMail& problem : tree.Problems()) {
+        host.PrintLine(QStringLiteral("フォルダを読み込めませんでした。 %1 (%2)")
+                           .arg(problem.FolderPath, problem.Message));
+        problems.push_back(problem);
+    }
 
     TFolderNode* node = tree.FirstNode();
     if (!options.folder.isEmpty()) {
@@ -279,23 +421,30 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
         host.PrintLine(e.Message());
         return kFailed;
     }
-    for (const TErrorMail& problem : tree.Problems())
-        errorMails.Add(problem.FolderPath, problem.Index, problem.Message);
+    // The failures in the order they happened: the data files and folders met
+    // before the export, then the export's own.
+    std::vector<TErrorMail> records = problems;
+    for (const TErrorMail& record : errorMails.GetList())
+        if (std::none_of(problems.begin(), problems.end(),
+                         [&](const TErrorMail& p) { return SameRecord(p, record); }))
+            records.push_back(record);
 
     const bool cancelled = host.GetCancelRequested();
     if (cancelled)
         host.PrintLine(QStringLiteral("キャンセルされました。"));
-    host.PrintLine(QStringLiteral("エクスポート処理を終了しました。"));
-    host.PrintLine(QStringLiteral("%1通のメールを書き出しました。").arg(run.WrittenMails()) +
-                   (conf.GetEmlAttachedFileDir().isEmpty()
-                        ? QString()
-                        : QStringLiteral("添付ファイル %1個を保存しました。").arg(run.SavedAttachments())));
-    if (!errorMails.IsEmpty())
-        host.PrintLine(QStringLiteral("%1件のエラーがありました。").arg(errorMails.Count()));
+    else if (records.empty())
+        host.PrintLine(QStringLiteral("エクスポート処理を終了しました。"));
+    host.PrintLine(
+        QStringLiteral("%1通のメールを書き出しました。").arg(run.WrittenMails()) +
+        (conf.GetEmlAttachedFileDir().isEmpty()
+             ? QString()
+             : QStringLiteral("添付ファイル %1個を保存しました。").arg(run.SavedAttachments())));
+    if (!records.empty())
+        host.PrintLine(QStringLiteral("%1件のエラーがありました。").arg(records.size()));
 
     if (!options.errorsCsv.isEmpty()) {
         try {
-            WriteCsvFile(options.errorsCsv, ErrorListColumns(), FillErrorRows(*session, errorMails.GetList()),
+            WriteCsvFile(options.errorsCsv, ErrorListColumns(), FillErrorRows(*session, records),
                          options.csvEncoding);
         } catch (const Exception& e) {
             host.PrintLine(e.Message());
@@ -303,5 +452,5 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
         }
     }
     TOutlookSingleton::ReleaseInstance();
-    return errorMails.IsEmpty() && !cancelled ? kOk : kFailed;
+    return records.empty() && !cancelled ? kOk : kFailed;
 }
