@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk
   libpff-dev libbfio-dev libgsf-1-dev libpcre2-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 pst-utils pff-tools nkf libemail-outlook-message-perl
+  python3 pst-utils pff-tools nkf libemail-outlook-message-perl libemail-address-perl
   time
 )
 

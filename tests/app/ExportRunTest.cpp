@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "app/ExportRun.h"
+#include "TestSupport.h"
 #include "fake/FakeAutomation.h"
 #include "outlook/Outlook.h"
 #include "runtime/DateTime.h"
@@ -51,7 +51,10 @@ Fake::MailSpec Mail(const QString& subject, TDateTime sent = 41644.375)
     return spec;
 }
 
-QStringList Files(const QString& dir) { return TestSupport::FilesBelow(dir); }
+QStringList Files(const QString& dir)
+{
+    return TestSupport::FilesBelow(dir);
+}
 
 class ExportRunTest : public ::testing::Test {
 protected:
@@ -106,15 +109,17 @@ TEST_F(ExportRunTest, WholeTreeMirrorsTheFoldersAndStampsTheSentTime)
     TExportRun run(host, selections, errors);
     ASSERT_TRUE(run.ExportFolders(Conf(2, 1, out.path()), tree.FirstNode(), true));
     EXPECT_TRUE(errors.IsEmpty());
-    EXPECT_EQ(Files(out.path()), QStringList({QStringLiteral("Inbox/A.eml"), QStringLiteral("Inbox/B.eml"),
-                                              QStringLiteral("Inbox/Sub/C.eml")}));
+    EXPECT_EQ(Files(out.path()),
+              QStringList({QStringLiteral("Inbox/A.eml"), QStringLiteral("Inbox/B.eml"),
+                           QStringLiteral("Inbox/Sub/C.eml")}));
     // Mail folders make their directory even when they hold nothing to write.
     EXPECT_TRUE(QFileInfo(out.filePath(QStringLiteral("Empty"))).isDir());
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("Calendar"))));
     EXPECT_EQ(QFileInfo(out.filePath(QStringLiteral("Inbox/B.eml"))).lastModified(),
               DateTimeToQDateTime(41650.5));
     EXPECT_EQ(run.WrittenMails(), 3);
-    EXPECT_TRUE(host.Statuses.contains(QStringLiteral("メールをエクスポートしています。 \\Personal\\Inbox\\Sub")));
+    EXPECT_TRUE(host.Statuses.contains(
+        QStringLiteral("メールをエクスポートしています。 \\Personal\\Inbox\\Sub")));
 }
 
 TEST_F(ExportRunTest, TicksDecideWhatIsWritten)
@@ -124,7 +129,8 @@ TEST_F(ExportRunTest, TicksDecideWhatIsWritten)
     selections[QStringLiteral("\\Personal\\Inbox")].SetSelected(1, true);
     selections[QStringLiteral("\\Personal\\Inbox\\Sub")].SetState(ssNone);
     TExportRun run(host, selections, errors);
-    run.ExportFolders(Conf(2, 0, out.path()), tree.FindNode(QStringLiteral("\\Personal\\Inbox")), true);
+    run.ExportFolders(Conf(2, 0, out.path()), tree.FindNode(QStringLiteral("\\Personal\\Inbox")),
+                      true);
     EXPECT_EQ(Files(out.path()), QStringList({QStringLiteral("1.eml")}));
     EXPECT_TRUE(QFileInfo(out.filePath(QStringLiteral("Sub"))).isDir());
     EXPECT_EQ(host.Ranges, (QList<int>{1, 0}));
@@ -136,7 +142,8 @@ TEST_F(ExportRunTest, TicksDecideWhatIsWritten)
 TEST_F(ExportRunTest, FailedMailIsRecordedAndTheAnswerDecides)
 {
     fake.AddMail(*inbox, Mail(QStringLiteral("D")));
-    std::static_pointer_cast<Fake::FakeObject>(inbox->Items->at(0))->Fail(QStringLiteral("Subject"), QStringLiteral("読めません"));
+    std::static_pointer_cast<Fake::FakeObject>(inbox->Items->at(0))
+        ->Fail(QStringLiteral("Subject"), QStringLiteral("読めません"));
     Build();
     {
         TExportRun run(host, selections, errors);
@@ -146,10 +153,12 @@ TEST_F(ExportRunTest, FailedMailIsRecordedAndTheAnswerDecides)
     EXPECT_EQ(errors.GetList()[0].FolderPath, QStringLiteral("\\Personal\\Inbox"));
     EXPECT_EQ(errors.GetList()[0].Index, 0);
     ASSERT_EQ(host.Questions.size(), 1);
-    EXPECT_TRUE(host.Questions[0].startsWith(QStringLiteral("1通目のメールでエラーが発生しました。\n(")));
+    EXPECT_TRUE(
+        host.Questions[0].startsWith(QStringLiteral("1通目のメールでエラーが発生しました。\n(")));
     EXPECT_TRUE(host.Questions[0].endsWith(QStringLiteral(")\n処理を続行しますか？")));
-    EXPECT_EQ(Files(out.path()), QStringList({QStringLiteral("Inbox/B.eml"), QStringLiteral("Inbox/D.eml"),
-                                              QStringLiteral("Inbox/Sub/C.eml")}));
+    EXPECT_EQ(Files(out.path()),
+              QStringList({QStringLiteral("Inbox/B.eml"), QStringLiteral("Inbox/D.eml"),
+                           QStringLiteral("Inbox/Sub/C.eml")}));
 
     // No ends that level and its sub-folders; the siblings are still exported.
     QTemporaryDir second;
@@ -182,10 +191,12 @@ TEST_F(ExportRunTest, SubFolderNamesAreMadeSafe)
         fake.AddMail(fake.AddFolder(empty, QString::fromUtf16(name)), Mail(QStringLiteral("x")));
     Build();
     TExportRun run(host, selections, errors);
-    run.ExportFolders(Conf(2, 0, out.path()), tree.FindNode(QStringLiteral("\\Personal\\Empty")), true);
-    EXPECT_EQ(Files(out.path()), QStringList({QStringLiteral("(noname)/1.eml"), QStringLiteral("a／b：c/1.eml"),
-                                              QStringLiteral("．/1.eml"), QStringLiteral("．．/1.eml"),
-                                              QStringLiteral("．．．/1.eml")}));
+    run.ExportFolders(Conf(2, 0, out.path()), tree.FindNode(QStringLiteral("\\Personal\\Empty")),
+                      true);
+    EXPECT_EQ(Files(out.path()),
+              QStringList({QStringLiteral("(noname)/1.eml"), QStringLiteral("a／b：c/1.eml"),
+                           QStringLiteral("．/1.eml"), QStringLiteral("．．/1.eml"),
+                           QStringLiteral("．．．/1.eml")}));
 }
 
 TEST_F(ExportRunTest, EmptyTreeHasNoFolderToExport)
@@ -211,8 +222,10 @@ TEST_F(ExportRunTest, ParameterRuleTakesTheNameFromTheBody)
 TEST_F(ExportRunTest, AttachmentFolderGetsEveryAttachmentUnderAUniqueName)
 {
     Fake::MailSpec spec = Mail(QStringLiteral("with attachments"));
-    spec.Attachments = {{QStringLiteral("report.pdf"), "first"}, {QStringLiteral("report.pdf"), "second"},
-                        {QStringLiteral("a/b?.txt"), "third"}, {QString(), "fourth"}};
+    spec.Attachments = {{QStringLiteral("report.pdf"), "first"},
+                        {QStringLiteral("report.pdf"), "second"},
+                        {QStringLiteral("a/b?.txt"), "third"},
+                        {QString(), "fourth"}};
     fake.AddMail(*empty, spec);
     Build();
     const QString attachments = out.filePath(QStringLiteral("attachments"));
@@ -221,9 +234,10 @@ TEST_F(ExportRunTest, AttachmentFolderGetsEveryAttachmentUnderAUniqueName)
     TExportRun run(host, selections, errors);
     run.ExportFolders(conf, tree.FindNode(QStringLiteral("\\Personal\\Empty")), true);
     EXPECT_TRUE(errors.IsEmpty());
-    EXPECT_EQ(Files(out.path()),
-              QStringList({QStringLiteral("attachments/(noname)"), QStringLiteral("attachments/a／b？.txt"),
-                           QStringLiteral("attachments/report(1).pdf"), QStringLiteral("attachments/report.pdf")}));
+    EXPECT_EQ(Files(out.path()), QStringList({QStringLiteral("attachments/(noname)"),
+                                              QStringLiteral("attachments/a／b？.txt"),
+                                              QStringLiteral("attachments/report(1).pdf"),
+                                              QStringLiteral("attachments/report.pdf")}));
     QFile second(out.filePath(QStringLiteral("attachments/report(1).pdf")));
     ASSERT_TRUE(second.open(QIODevice::ReadOnly));
     EXPECT_EQ(second.readAll(), QByteArray("second"));
@@ -238,9 +252,29 @@ TEST_F(ExportRunTest, UnreadableFolderIsListedAndTheRestGoesOn)
     TExportRun run(host, selections, errors);
     run.ExportFolders(Conf(2, 0, out.path()), tree.FirstNode(), true);
     ASSERT_EQ(errors.Count(), 1);
+    EXPECT_EQ(errors.GetList()[0].FolderPath, QStringLiteral("\\Personal\\Inbox"));
     EXPECT_EQ(errors.GetList()[0].Index, -1);
     EXPECT_TRUE(errors.GetList()[0].Message.contains(QStringLiteral("壊れたフォルダ")));
     EXPECT_EQ(host.Warnings.size(), 1);
+    // Its sub-folder is exported all the same.
+    EXPECT_EQ(Files(out.path()), QStringList{QStringLiteral("Inbox/Sub/1.eml")});
+}
+
+TEST_F(ExportRunTest, AMailWrittenWithoutAnUnreadablePartIsAlsoListed)
+{
+    std::static_pointer_cast<Fake::FakeObject>(inbox->Items->at(1))
+        ->Fail(QStringLiteral("Recipients"), QStringLiteral("受信者の表が壊れています"));
+    Build();
+    TExportRun run(host, selections, errors);
+    run.ExportFolders(Conf(3, 0, out.path()), tree.FindNode(QStringLiteral("\\Personal\\Inbox")),
+                      false);
+    EXPECT_EQ(run.WrittenMails(), 2);
+    ASSERT_EQ(errors.Count(), 1);
+    EXPECT_EQ(errors.GetList()[0].Index, 1);
+    EXPECT_TRUE(errors.GetList()[0].Message.contains(QStringLiteral("受信者を除きました")))
+        << errors.GetList()[0].Message.toStdString();
+    EXPECT_TRUE(errors.GetList()[0].Message.contains(QStringLiteral("受信者の表が壊れています")));
+    EXPECT_TRUE(host.Questions.isEmpty()); // nothing failed, so nothing to ask
 }
 
 TEST_F(ExportRunTest, UncreatableSaveFolderFailsEveryMailOfThatLevel)
@@ -251,8 +285,15 @@ TEST_F(ExportRunTest, UncreatableSaveFolderFailsEveryMailOfThatLevel)
     blocker.close();
     const QString saveDir = out.filePath(QStringLiteral("file/below"));
     TExportRun run(host, selections, errors);
-    run.ExportFolders(Conf(2, 0, saveDir), tree.FindNode(QStringLiteral("\\Personal\\Inbox")), false);
-    EXPECT_EQ(host.Warnings, QStringList{QStringLiteral("フォルダの作成に失敗しました。\n") + saveDir});
-    EXPECT_EQ(errors.Count(), 2);
+    run.ExportFolders(Conf(2, 0, saveDir), tree.FindNode(QStringLiteral("\\Personal\\Inbox")),
+                      false);
+    EXPECT_EQ(host.Warnings,
+              QStringList{QStringLiteral("フォルダの作成に失敗しました。\n") + saveDir});
+    ASSERT_EQ(errors.Count(), 2);
     EXPECT_EQ(run.WrittenMails(), 0);
+    // Each mail says why.
+    EXPECT_EQ(errors.GetList()[0].Message,
+              QStringLiteral("保存先フォルダ \"%1\" を作成できないため、書き出せません。"
+                             "パスの途中にフォルダーではないものがあります。")
+                  .arg(saveDir));
 }

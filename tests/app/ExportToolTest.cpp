@@ -39,7 +39,10 @@ RunResult Export(const QStringList& args)
     return r;
 }
 
-QStringList Files(const QString& dir) { return TestSupport::FilesBelow(dir); }
+QStringList Files(const QString& dir)
+{
+    return TestSupport::FilesBelow(dir);
+}
 
 // Directories below dir, as "\"-separated paths like pffexport's folder paths.
 QStringList Dirs(const QString& dir)
@@ -47,7 +50,8 @@ QStringList Dirs(const QString& dir)
     QStringList out;
     QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
-        out << QLatin1Char('\\') + QDir(dir).relativeFilePath(it.next()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+        out << QLatin1Char('\\') + QDir(dir).relativeFilePath(it.next()).replace(QLatin1Char('/'),
+                                                                                 QLatin1Char('\\'));
     out.sort();
     return out;
 }
@@ -74,13 +78,17 @@ TEST_F(ExportToolTest, EveryTypeAndNamingRuleExportsTheWholeSample)
     const char* extensions[] = {".msg", ".txt", ".eml", ".eml"};
     for (int t = 0; t < 4; ++t) {
         for (const char* rule : {"sequence", "subject", "parameter"}) {
-            const QString out = tmp.filePath(QStringLiteral("%1-%2").arg(QLatin1String(types[t]), QLatin1String(rule)));
-            QStringList args{QStringLiteral("--type"), QLatin1String(types[t]), QStringLiteral("--name"),
-                             QLatin1String(rule), QStringLiteral("--out"), out};
+            const QString out = tmp.filePath(
+                QStringLiteral("%1-%2").arg(QLatin1String(types[t]), QLatin1String(rule)));
+            QStringList args{QStringLiteral("--type"), QLatin1String(types[t]),
+                             QStringLiteral("--name"), QLatin1String(rule),
+                             QStringLiteral("--out"),  out};
             if (QLatin1String(rule) == QLatin1String("parameter"))
-                args << QStringLiteral("--parameter") << QStringLiteral("(?s)^\\W*(\\w+)") << QStringLiteral("--regex");
+                args << QStringLiteral("--parameter") << QStringLiteral("(?s)^\\W*(\\w+)")
+                     << QStringLiteral("--regex");
             const RunResult r = Export(args);
-            const QString label = QStringLiteral("%1 %2").arg(QLatin1String(types[t]), QLatin1String(rule));
+            const QString label =
+                QStringLiteral("%1 %2").arg(QLatin1String(types[t]), QLatin1String(rule));
             ASSERT_EQ(r.code, 0) << label.toStdString() << "\n" << r.err.toStdString();
             const QStringList files = Files(out);
             EXPECT_EQ(files.size(), 71) << label.toStdString();
@@ -97,9 +105,11 @@ TEST_F(ExportToolTest, EveryTypeAndNamingRuleExportsTheWholeSample)
     for (const auto& m : sample.Messages) {
         const QString file = DirOf(tmp.filePath(QStringLiteral("eml-sequence")), m.Folder) +
                              QStringLiteral("/%1.eml").arg(m.Index);
-        const QDateTime sent = PstTest::ParsePffTime(m.Headers.value(QStringLiteral("Client submit time")));
+        const QDateTime sent =
+            PstTest::ParsePffTime(m.Headers.value(QStringLiteral("Client submit time")));
         ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
-        EXPECT_EQ(QFileInfo(file).lastModified().toSecsSinceEpoch(), sent.toSecsSinceEpoch()) << file.toStdString();
+        EXPECT_EQ(QFileInfo(file).lastModified().toSecsSinceEpoch(), sent.toSecsSinceEpoch())
+            << file.toStdString();
     }
 }
 
@@ -107,7 +117,10 @@ TEST_F(ExportToolTest, EmlFilesOfTheSampleCarryWhatTheMailItemsGave)
 {
     TestSupport::ScopedTimeZone tz("Asia/Tokyo");
     const QString out = tmp.filePath(QStringLiteral("eml"));
-    ASSERT_EQ(Export({QStringLiteral("--type"), QStringLiteral("eml-attachments"), QStringLiteral("--out"), out}).code, 0);
+    ASSERT_EQ(Export({QStringLiteral("--type"), QStringLiteral("eml-attachments"),
+                      QStringLiteral("--out"), out})
+                  .code,
+              0);
 
     // The mail items as the Outlook layer reads them through the stand-in, the
     // attachment bytes as pffexport finds them.
@@ -123,7 +136,8 @@ TEST_F(ExportToolTest, EmlFilesOfTheSampleCarryWhatTheMailItemsGave)
         auto pairs = [](const std::vector<IMailAddressPairPtr>& list) {
             QJsonArray a;
             for (const auto& p : list) {
-                const bool sameAsAddress = p->GetName().compare(p->GetAddress(), Qt::CaseInsensitive) == 0;
+                const bool sameAsAddress =
+                    p->GetName().compare(p->GetAddress(), Qt::CaseInsensitive) == 0;
                 a.append(QJsonArray{sameAsAddress ? QString() : p->GetName(), p->GetAddress()});
             }
             return a;
@@ -138,20 +152,25 @@ TEST_F(ExportToolTest, EmlFilesOfTheSampleCarryWhatTheMailItemsGave)
                 {QStringLiteral("filename"), itemAttachments[i].GetFileName()},
                 {QStringLiteral("size"), m.Attachments[i].Data.size()},
                 {QStringLiteral("sha256"),
-                 QString::fromLatin1(QCryptographicHash::hash(m.Attachments[i].Data, QCryptographicHash::Sha256).toHex())}});
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(m.Attachments[i].Data, QCryptographicHash::Sha256)
+                         .toHex())}});
         cases.append(QJsonObject{
             {QStringLiteral("path"), DirOf(out, m.Folder) + QStringLiteral("/%1.eml").arg(m.Index)},
             {QStringLiteral("multipart"), !m.Attachments.empty()},
             {QStringLiteral("from"),
-             QJsonArray{senderName.compare(senderAddress, Qt::CaseInsensitive) == 0 ? QString() : senderName,
+             QJsonArray{senderName.compare(senderAddress, Qt::CaseInsensitive) == 0 ? QString()
+                                                                                    : senderName,
                         senderAddress}},
             {QStringLiteral("to"), pairs(item.GetToList())},
             {QStringLiteral("cc"), pairs(item.GetCcList())},
             {QStringLiteral("bcc"), pairs(item.GetBccList())},
             {QStringLiteral("subject"), item.GetSubject()},
-            {QStringLiteral("date"), DateTimeToQDateTime(item.GetSentOn()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+            {QStringLiteral("date"),
+             DateTimeToQDateTime(item.GetSentOn()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
             {QStringLiteral("importance"), item.GetImportance()},
-            {QStringLiteral("received"), FormatDateTime(QStringLiteral("yyyy/mm/dd hh:nn:ss"), item.GetReceivedTime())},
+            {QStringLiteral("received"),
+             FormatDateTime(QStringLiteral("yyyy/mm/dd hh:nn:ss"), item.GetReceivedTime())},
             {QStringLiteral("sensitivity"), item.GetSensitivity()},
             {QStringLiteral("body"), item.GetBody()},
             {QStringLiteral("attachments"), attachments},
@@ -176,17 +195,20 @@ TEST_F(ExportToolTest, FailuresLandInTheCsvAndTheExitCode)
     ASSERT_TRUE(QDir().mkpath(DirOf(out, systems) + QStringLiteral("/1.eml")));
     const QString csv = tmp.filePath(QStringLiteral("errors.csv"));
 
-    RunResult r = Export({QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out,
-                          QStringLiteral("--errors-csv"), csv, QStringLiteral("--csv-encoding"), QStringLiteral("UTF-8")});
+    RunResult r = Export({QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"),
+                          out, QStringLiteral("--errors-csv"), csv,
+                          QStringLiteral("--csv-encoding"), QStringLiteral("UTF-8")});
     EXPECT_EQ(r.code, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("1通目のメールでエラーが発生しました。"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("1通目のメールでエラーが発生しました。")))
+        << r.err.toStdString();
     EXPECT_EQ(Files(out).size(), 70);
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 3); // header, one record, and the end after the last CR LF
     EXPECT_EQ(lines[0], CsvRecord(ErrorListColumns()));
-    const QString expectedStart = QStringLiteral("\"\\Personal folders") + systems + QStringLiteral("\",1,");
+    const QString expectedStart =
+        QStringLiteral("\"\\Personal folders") + systems + QStringLiteral("\",1,");
     EXPECT_TRUE(lines[1].startsWith(expectedStart)) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains(QStringLiteral("1.eml"))) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].isEmpty());
@@ -204,8 +226,9 @@ TEST_F(ExportToolTest, StartFolderAttachmentsAndSubFolders)
 {
     const QString top = QStringLiteral("\\Personal folders\\lokay-m\\MLOKAY (Non-Privileged)");
     const QString out = tmp.filePath(QStringLiteral("one"));
-    RunResult r = Export({QStringLiteral("--type"), QStringLiteral("txt"), QStringLiteral("--folder"), top,
-                          QStringLiteral("--no-subfolders"), QStringLiteral("--out"), out});
+    RunResult r =
+        Export({QStringLiteral("--type"), QStringLiteral("txt"), QStringLiteral("--folder"), top,
+                QStringLiteral("--no-subfolders"), QStringLiteral("--out"), out});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(Files(out), QStringList{QStringLiteral("1.txt")});
 
@@ -214,7 +237,8 @@ TEST_F(ExportToolTest, StartFolderAttachmentsAndSubFolders)
     for (const auto& m : PffExport(SamplePath()).Messages)
         attachmentCount += m.Attachments.size();
     const QString attachments = tmp.filePath(QStringLiteral("attachments"));
-    r = Export({QStringLiteral("--type"), QStringLiteral("eml-attachments"), QStringLiteral("--attachments-dir"), attachments});
+    r = Export({QStringLiteral("--type"), QStringLiteral("eml-attachments"),
+                QStringLiteral("--attachments-dir"), attachments});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(static_cast<std::size_t>(Files(attachments).size()), attachmentCount);
     EXPECT_GT(attachmentCount, 0u);
@@ -230,23 +254,48 @@ TEST_F(ExportToolTest, UsageErrorsEndWithTheCheckMessageAndCodeTwo)
         QStringList args;
         QString message;
     } cases[] = {
-        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--format"), QStringLiteral("<s>.eml"),
-          QStringLiteral("--name"), QStringLiteral("subject"), QStringLiteral("--out"), out},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--format"),
+          QStringLiteral("<s>.eml"), QStringLiteral("--name"), QStringLiteral("subject"),
+          QStringLiteral("--out"), out},
          QStringLiteral("フォーマット形式に連番記号(<n>)がありません。")},
-        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--name"), QStringLiteral("parameter"),
-          QStringLiteral("--out"), out},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--name"),
+          QStringLiteral("parameter"), QStringLiteral("--out"), out},
          QStringLiteral("パラメータ文字が入力されていません。")},
-        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--name"), QStringLiteral("parameter"),
-          QStringLiteral("--parameter"), QStringLiteral("(abc"), QStringLiteral("--regex"), QStringLiteral("--out"), out},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--name"),
+          QStringLiteral("parameter"), QStringLiteral("--parameter"), QStringLiteral("(abc"),
+          QStringLiteral("--regex"), QStringLiteral("--out"), out},
          QStringLiteral("正規表現に間違いがあります。")},
-        {{QStringLiteral("--type"), QStringLiteral("eml")}, QStringLiteral("保存先フォルダが指定されていません。")},
-        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), tmp.filePath(QStringLiteral("file/sub"))},
+        {{QStringLiteral("--type"), QStringLiteral("eml")},
+         QStringLiteral("保存先フォルダが指定されていません。")},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"),
+          tmp.filePath(QStringLiteral("file/sub"))},
          QStringLiteral("保存先フォルダの作成に失敗しました。")},
-        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--folder"), QStringLiteral("\\Nowhere"),
-          QStringLiteral("--out"), out},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"),
+          tmp.filePath(QString(300, QLatin1Char('a')))},
+         QStringLiteral("ファイル名またはパスが長すぎます。")},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--folder"),
+          QStringLiteral("\\Nowhere"), QStringLiteral("--out"), out},
          QStringLiteral("フォルダが見つかりません")},
-        {{QStringLiteral("--type"), QStringLiteral("pdf"), QStringLiteral("--out"), out}, QStringLiteral("--type")},
+        {{QStringLiteral("--type"), QStringLiteral("pdf"), QStringLiteral("--out"), out},
+         QStringLiteral("--type")},
         {{QStringLiteral("--out"), out}, QStringLiteral("--type を指定してください。")},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--bogus"),
+          QStringLiteral("--out"), out},
+         QStringLiteral("不明なオプションです: bogus")},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out")},
+         QStringLiteral("--out の後に値を指定してください。")},
+        // The error list's options are checked before the first mail, not after the last.
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out,
+          QStringLiteral("--errors-csv"), tmp.filePath(QStringLiteral("e.csv")),
+          QStringLiteral("--csv-encoding"), QStringLiteral("NOPE")},
+         QStringLiteral("文字コード NOPE は使用できません。")},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out,
+          QStringLiteral("--errors-csv"), tmp.path()},
+         QStringLiteral("CSV ファイル %1 を作成できません: 同じ名前のフォルダーがあります。")
+             .arg(tmp.path())},
+        {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out,
+          QStringLiteral("--errors-csv"), tmp.filePath(QStringLiteral("none/e.csv"))},
+         QStringLiteral("フォルダ %1 がありません。").arg(tmp.filePath(QStringLiteral("none")))},
     };
     for (const Case& c : cases) {
         const RunResult r = Export(c.args);
@@ -257,24 +306,82 @@ TEST_F(ExportToolTest, UsageErrorsEndWithTheCheckMessageAndCodeTwo)
 
     // A missing save folder is created with its parents.
     const QString deep = tmp.filePath(QStringLiteral("a/b/c"));
-    EXPECT_EQ(Export({QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--folder"),
-                      QStringLiteral("\\Personal folders\\lokay-m\\MLOKAY (Non-Privileged)\\Sent Items"),
-                      QStringLiteral("--out"), deep})
-                  .code,
-              0);
+    EXPECT_EQ(
+        Export({QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--folder"),
+                QStringLiteral("\\Personal folders\\lokay-m\\MLOKAY (Non-Privileged)\\Sent Items"),
+                QStringLiteral("--out"), deep})
+            .code,
+        0);
     EXPECT_EQ(Files(deep).size(), 2);
 }
 
 TEST_F(ExportToolTest, NothingToExportFrom)
 {
-    // An empty profile: the tree is empty.
+    // An empty profile says how to add a data file.
+    const QString out = tmp.filePath(QStringLiteral("o"));
     qputenv("TIDEWELL_OUTLOOK_PROFILE", tmp.filePath(QStringLiteral("empty-profile")).toUtf8());
     int code = 0;
     QByteArray err;
-    TestSupport::Run(TestSupport::BinaryDir() + QStringLiteral("/tidewell-export"),
-                     {QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), tmp.filePath(QStringLiteral("o"))},
-                     &code, &err);
+    TestSupport::Run(
+        TestSupport::BinaryDir() + QStringLiteral("/tidewell-export"),
+        {QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out}, &code,
+        &err);
     qunsetenv("TIDEWELL_OUTLOOK_PROFILE");
     EXPECT_EQ(code, 2);
-    EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("フォルダが選択されていません。")));
+    EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("tidewell-outlook profile add")))
+        << err.constData();
+
+    // Data files that cannot be opened: one message each, in Japanese, naming the
+    // file, and nothing created.
+    const QString empty = tmp.filePath(QStringLiteral("empty.pst"));
+    const QString text = tmp.filePath(QStringLiteral("text.pst"));
+    const QString folder = tmp.filePath(QStringLiteral("folder.pst"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    QFile textFile(text);
+    ASSERT_TRUE(textFile.open(QIODevice::WriteOnly));
+    textFile.write("From: someone\r\n\r\nnot a data file\r\n");
+    textFile.close();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const struct {
+        QString Path;
+        QString Reason;
+    } cases[] = {
+        {tmp.filePath(QStringLiteral("missing.pst")), QStringLiteral("ファイルがありません。")},
+        {folder, QStringLiteral("ファイルではなくフォルダーです。")},
+        {empty, QStringLiteral("空のファイルです。")},
+        {text, QStringLiteral("Outlook のデータファイル (.pst, .ost) ではありません。")},
+    };
+    const QString csv = tmp.filePath(QStringLiteral("e.csv"));
+    for (const auto& c : cases) {
+        QByteArray errors;
+        TestSupport::Run(TestSupport::BinaryDir() + QStringLiteral("/tidewell-export"),
+                         {QStringLiteral("--store"), c.Path, QStringLiteral("--type"),
+                          QStringLiteral("eml"), QStringLiteral("--out"), out,
+                          QStringLiteral("--errors-csv"), csv},
+                         &code, &errors);
+        const QString message =
+            QStringLiteral("データファイル %1 を開けません: %2").arg(c.Path, c.Reason);
+        EXPECT_EQ(code, 2) << c.Path.toStdString();
+        EXPECT_EQ(QString::fromUtf8(errors).count(QStringLiteral("を開けません")), 1)
+            << errors.constData();
+        EXPECT_TRUE(QString::fromUtf8(errors).contains(message)) << errors.constData();
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_FALSE(QFileInfo::exists(csv));
+    }
+
+    // With a readable file beside it, the readable one is exported and the other
+    // one is the first row of the error list.
+    const RunResult r =
+        Export({QStringLiteral("--store"), text, QStringLiteral("--type"), QStringLiteral("eml"),
+                QStringLiteral("--out"), out, QStringLiteral("--errors-csv"), csv,
+                QStringLiteral("--csv-encoding"), QStringLiteral("UTF-8")});
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    EXPECT_EQ(Files(out).size(), 71);
+    EXPECT_FALSE(r.err.contains(QStringLiteral("エクスポート処理を終了しました。")))
+        << r.err.toStdString();
+    QFile list(csv);
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(list.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("\\text.pst,,,,,"))) << lines[1].toStdString();
 }

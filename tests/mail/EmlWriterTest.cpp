@@ -251,7 +251,7 @@ TEST_F(EmlWriterTest, AwkwardMailsPassThePythonCheck)
             {QStringLiteral("attachments"), attachments},
         });
     }
-    EXPECT_EQ(MailTest::CheckWithPython(cases), QString());
+    EXPECT_EQ(MailTest::CheckWithPython(cases).toStdString(), "");
     // Nothing was left beside the files, and no temporary folder stayed.
     EXPECT_EQ(Entries(Out).size(), written);
     EXPECT_TRUE(Entries(Tmp).isEmpty());

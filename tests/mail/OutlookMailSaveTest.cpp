@@ -72,15 +72,31 @@ TEST_F(OutlookMailSaveTest, AFailureLeavesTheTargetAsItWasAndNoTemporaryFiles)
 {
     const QString target = Out + QStringLiteral("/a.eml");
     {
-        // Outlook fails to save the second attachment.
-        Write(target, "old");
+        // Outlook fails to save the second attachment: the mail is written without
+        // it, and says what was left out.
         const Outlook::TMailItem item = Item(WithAttachments());
         Attachment(item, 2)->Fail(QStringLiteral("SaveAsFile"));
-        EXPECT_THROW(TOutlookMail(item).Save(target, 3), EOleException);
+        TOutlookMail mail(item);
+        EXPECT_EQ(mail.Save(target, 3, {}), target);
+        ASSERT_EQ(mail.GetOmissions().size(), 1);
+        EXPECT_TRUE(mail.GetOmissions()[0].startsWith(
+            QStringLiteral("添付ファイル 2 を読めないため、除きました")))
+            << mail.GetOmissions()[0].toStdString();
+        const QByteArray file = Read(target);
+        EXPECT_TRUE(file.contains("Zmlyc3Q=")) << file.constData();  // "first"
+        EXPECT_FALSE(file.contains("c2Vjb25k")) << file.constData(); // "second"
+        // The recipients cannot be read: the mail goes out without them.
+        auto object = Fake.MakeMail(WithAttachments(), QStringLiteral("r"));
+        object->Fail(QStringLiteral("Recipients"));
+        TOutlookMail second{Outlook::TMailItem(Automation::OleRef(object))};
+        second.Save(target, 2);
+        ASSERT_EQ(second.GetOmissions().size(), 1);
+        EXPECT_TRUE(
+            second.GetOmissions()[0].startsWith(QStringLiteral("受信者の一覧を読めないため")));
     }
-    EXPECT_EQ(Read(target), "old");
     EXPECT_TRUE(Entries(Tmp).isEmpty());
     EXPECT_EQ(Entries(Out), QStringList{QStringLiteral("a.eml")});
+    Write(target, "old");
     {
         // The attachment's file is gone when it is read: the error comes while the
         // target's temporary file is half written (the first attachment is large
