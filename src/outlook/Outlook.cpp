@@ -100,6 +100,13 @@ std::vector<Outlook::TFolder*>& TOutlook::GetFolders()
     return Folders;
 }
 
+void TOutlook::AddStore(const QString& path)
+{
+    Open();
+    Namespace.Exec(QStringLiteral("AddStore"), {path});
+    LoadFolders();
+}
+
 void TOutlook::LoadFolders()
 {
     Open();

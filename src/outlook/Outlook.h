@@ -35,6 +35,9 @@ public:
     void Shutdown();
 
     std::vector<Outlook::TFolder*>& GetFolders();
+    // Adds a data file to the session (Outlook also records it in its profile) and
+    // reads the top-level folders again; every earlier folder object is deleted.
+    void AddStore(const QString& path);
     void LoadFolders();
     void ClearFolders();
     QString GetVersion();
