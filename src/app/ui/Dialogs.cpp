@@ -204,3 +204,4 @@ int TModal::Exec(QDialog& dialog)
 
 void TModal::PushHandler(Handler handler) { gHandlers.push_back(std::move(handler)); }
 bool TModal::HasHandler() { return !gHandlers.empty(); }
+void TModal::ClearHandlers() { gHandlers.clear(); }

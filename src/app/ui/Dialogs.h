@@ -98,4 +98,5 @@ public:
     static int Exec(QDialog& dialog);
     static void PushHandler(Handler handler);
     static bool HasHandler();
+    static void ClearHandlers();
 };

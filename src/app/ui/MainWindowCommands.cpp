@@ -271,6 +271,8 @@ void TFormMain::LoadMailList(const QString& path, Outlook::TMessages* items)
 
 void TFormMain::SaveChecks(const QString& path)
 {
+    if (path.isEmpty())
+        return; // no folder listed yet
     ::SaveChecks(MailSelections, path, TListRows(ListViewMail), CurrentItemCount);
 }
 
