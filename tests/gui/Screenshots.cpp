@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 
 #include "OutlookPst.h"
+#include "app/ui/Application.h"
 #include "app/ui/Dialogs.h"
 #include "app/ui/ErrorMailListWindow.h"
 #include "automation/InitOle.h"
@@ -39,7 +40,7 @@ void Save(QWidget* widget, const char* name)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tidewell"));
+    SetUpApplication("");
     if (argc < 2) {
         std::fprintf(stderr, "usage: tidewell-screenshots OUTDIR\n");
         return 2;

@@ -1,7 +1,6 @@
 #include "ErrorMailListWindow.h"
 
 #include "Dialogs.h"
-#include "Icons.h"
 #include "UiScope.h"
 #include "runtime/Exception.h"
 
@@ -20,7 +19,7 @@ TFormErrorMailList::TFormErrorMailList(QWidget* owner, std::vector<TErrorMail> r
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("エラーメール"));
 
-    ActionFileSaveToCsv = new QAction(ActionImage(8), QStringLiteral("CSVファイルに保存(&C)"), this);
+    ActionFileSaveToCsv = new QAction(QStringLiteral("CSVファイルに保存(&C)"), this);
     ActionFileSaveToCsv->setObjectName(QStringLiteral("ActionFileSaveToCsv"));
     ActionFileSaveToCsv->setStatusTip(QStringLiteral("エラーメールの一覧をCSVファイルに保存します。"));
     connect(ActionFileSaveToCsv, &QAction::triggered, this, [this] {
@@ -45,12 +44,13 @@ TFormErrorMailList::TFormErrorMailList(QWidget* owner, std::vector<TErrorMail> r
     ListViewMail->header()->setSectionsClickable(false);
     ListViewMail->header()->setStretchLastSection(false);
     const double scale = std::max(1.0, fontMetrics().height() / 13.0);
-    const int widths[] = {200, 50, 100, 100, 100, 300};
+    const int widths[] = {260, 50, 130, 160, 140, 360};
     for (int column = 0; column < 6; ++column)
         ListViewMail->setColumnWidth(column, static_cast<int>(widths[column] * scale));
     setCentralWidget(ListViewMail);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    resize(static_cast<int>(554 * scale), static_cast<int>(306 * scale));
+    // Wide enough for every column.
+    resize(static_cast<int>(960 * scale), static_cast<int>(306 * scale));
     if (owner)
         move(owner->geometry().center() - rect().center());
 }

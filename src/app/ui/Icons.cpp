@@ -23,7 +23,7 @@ constexpr std::array<ThemedIcon, 3> kFolders = {{
     {"folder-open", "folder-open"},
 }};
 
-constexpr std::array<ThemedIcon, 9> kActions = {{
+constexpr std::array<ThemedIcon, 8> kActions = {{
     {"document-save-all", "export-all"},
     {"edit-select-all", "select-all"},
     {"edit-clear", "select-none"},
@@ -32,7 +32,6 @@ constexpr std::array<ThemedIcon, 9> kActions = {{
     {"folder-download", "export-subfolders"},
     {"application-exit", "close"},
     {"document-open", "open"},
-    {"document-save-as", "save-csv"},
 }};
 
 } // namespace

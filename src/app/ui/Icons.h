@@ -11,5 +11,5 @@ QIcon MailFolderIcon();
 
 // The command images, 0 to 6: export all, select all, select none, export the
 // selected folder, export the selected mail, export with sub-folders, close.
-// 7 opens a data file, 8 saves as CSV.
+// 7 opens a data file.
 QIcon ActionImage(int index);

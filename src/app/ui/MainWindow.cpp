@@ -304,10 +304,10 @@ void TFormMain::CreateLayout()
 
     splitter2->setStretchFactor(0, 0);
     splitter2->setStretchFactor(1, 1);
-    splitter2->setSizes({scaled(113) + PanelFolderLoad->height(), scaled(300)});
+    splitter2->setSizes({scaled(180) + PanelFolderLoad->height(), scaled(340)});
     splitter1->setStretchFactor(0, 0);
     splitter1->setStretchFactor(1, 1);
-    splitter1->setSizes({scaled(185), scaled(430)});
+    splitter1->setSizes({scaled(240), scaled(660)});
     setCentralWidget(splitter1);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
@@ -321,7 +321,7 @@ void TFormMain::CreateLayout()
             BtnFolderLoadCancel->click();
     });
 
-    resize(scaled(613), scaled(463) + menuBar()->sizeHint().height() + toolBar->sizeHint().height() +
+    resize(scaled(900), scaled(520) + menuBar()->sizeHint().height() + toolBar->sizeHint().height() +
                             statusBar()->sizeHint().height());
 }
 

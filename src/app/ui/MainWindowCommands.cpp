@@ -264,8 +264,13 @@ void TFormMain::LoadMailList(const QString& path, Outlook::TMessages* items)
     }
     ListViewMail->setUpdatesEnabled(true);
     RestoreChecks(path);
-    for (int column = 0; column < ListViewMail->columnCount(); ++column)
+    // Fitted to their contents, but no column so wide that the date is out of view.
+    const int widest = std::max(ListViewMail->viewport()->width() / 3, 120);
+    for (int column = 0; column < ListViewMail->columnCount(); ++column) {
         ListViewMail->resizeColumnToContents(column);
+        if (column < ListViewMail->columnCount() - 1 && ListViewMail->columnWidth(column) > widest)
+            ListViewMail->setColumnWidth(column, widest);
+    }
     ShowStatus(QStringLiteral("メールの一覧を読み込みました。"));
 }
 

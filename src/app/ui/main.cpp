@@ -1,6 +1,7 @@
 // tidewell: the desktop program. Wires the main window to the Outlook stand-in and
 // the converter library; the data files named on the command line are opened for
 // this run only.
+#include "Application.h"
 #include "MainWindow.h"
 #include "OutlookPst.h"
 #include "automation/InitOle.h"
@@ -15,10 +16,7 @@ int main(int argc, char** argv)
 {
     KeepLargeBlocksInHeap();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tidewell"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tidewell"));
-    QApplication::setApplicationVersion(QStringLiteral(TIDEWELL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tidewell"));
+    SetUpApplication(TIDEWELL_VERSION);
     TInitOle oleInit; // automation is initialised first, on the main thread
     OutlookPst::RegisterOutlookApplication();
 
