@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the built help file against the pages it is made from.
 
-Usage: check_help.py HELP_SOURCE_DIR TIDEWELL_QCH
+Usage: check_help.py HELP_SOURCE_DIR TIDEWELL_QCH [PROGRAM]...
 
 - The help file holds every file of the help project, with the content the
   source has now (a stale help file fails), and every page of the folder is part
@@ -9,10 +9,14 @@ Usage: check_help.py HELP_SOURCE_DIR TIDEWELL_QCH
 - The context keywords that the program opens lead to their pages.
 - Every local link and anchor of the pages, the contents and the keywords leads
   to a file and an anchor that exist; no page defines an anchor twice.
+- Every option that a command-line PROGRAM lists in its --help is explained on
+  the command-line page.
 """
 import html.parser
 import os
+import re
 import sqlite3
+import subprocess
 import sys
 import urllib.parse
 import xml.etree.ElementTree as ET
@@ -142,6 +146,14 @@ def main():
         for identifier, page in CONTEXTS.items():
             if built_keywords.get(identifier, ("", ""))[0] != page:
                 fail(f"{qch}: keyword {identifier} does not lead to {page}")
+
+    with open(os.path.join(source_dir, "command-line.html"), encoding="utf-8") as f:
+        command_page = f.read()
+    for program in sys.argv[3:]:
+        usage = subprocess.run([program, "--help"], capture_output=True, text=True, check=True).stdout
+        for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", usage))):
+            if option not in command_page:
+                fail(f"command-line.html does not explain {os.path.basename(program)} {option}")
 
     for message in failures:
         print(message)
