@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk libqt6svg6 qt6-translations-l10n xvfb xauth
+  qt6-tools-dev qt6-tools-dev-tools
   libpff-dev libbfio-dev libgsf-1-dev libpcre2-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 pst-utils pff-tools nkf libemail-outlook-message-perl libemail-address-perl
