@@ -37,10 +37,14 @@ void TkAppInfo::Read(const QString& fileName)
     const std::u16string name = Utf16(fileName);
     std::uint32_t handle = 0;
     const std::uint32_t size = GetFileVersionInfoSizeW(name.c_str(), &handle);
-    if (size == 0)
+    if (size < 6)
         throw Exception(QStringLiteral("バージョン情報を取得できません"));
     VersionData.resize(static_cast<qsizetype>(size));
-    if (!GetFileVersionInfoW(name.c_str(), handle, size, VersionData.data())) {
+    // The lookups trust the table's own length, so a table that claims more
+    // than was read is refused here.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(VersionData.constData());
+    if (!GetFileVersionInfoW(name.c_str(), handle, size, VersionData.data())
+        || (std::uint32_t(bytes[0]) | (std::uint32_t(bytes[1]) << 8)) > size) {
         VersionData.clear();
         throw Exception(QStringLiteral("バージョン情報を取得できません"));
     }
