@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 pst-utils pff-tools nkf libemail-outlook-message-perl libemail-address-perl
   time
+  dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -36,9 +36,15 @@ QString TNkfDllAutoHandle::ResolveLibraryPath(const QString& DllPath)
         name = kPlatformName;
     if (name.contains(QLatin1Char('/')))
         return name;
-    const QString beside = QDir(ExecutableDir()).filePath(name);
-    if (QFileInfo::exists(beside))
-        return beside;
+    // Beside the program in a build tree; in the installed tree, the
+    // package's private library folder, found from the program's own folder so
+    // that an installation under any prefix works.
+    const QDir bin(ExecutableDir());
+    for (const QString& candidate :
+         {bin.filePath(name), bin.filePath(QStringLiteral(TIDEWELL_PRIVATE_LIBDIR_FROM_BIN "/") + name)}) {
+        if (QFileInfo::exists(candidate))
+            return QDir::cleanPath(candidate);
+    }
     return name;
 }
 
