@@ -1,12 +1,15 @@
 // Takes pictures of the windows on the sample data file for tools/screenshots.sh:
 // the main window with a folder listed and a mail previewed, both export dialogs,
-// the folder-browse dialog and the error window.
+// the folder-browse dialog, the error window, the version dialog and the help window.
 #include "GuiTestSupport.h"
 
 #include "OutlookPst.h"
 #include "app/ui/Application.h"
 #include "app/ui/Dialogs.h"
+#include "app/ui/AboutBox.h"
 #include "app/ui/ErrorMailListWindow.h"
+#include "app/HelpFile.h"
+#include "app/ui/HelpWindow.h"
 #include "automation/InitOle.h"
 
 #include <QAction>
@@ -95,6 +98,19 @@ int main(int argc, char** argv)
     }
     Save(window, "error-window.png");
     window->close();
+
+    {
+        TFormAboutBox about(form.get());
+        about.show();
+        Save(&about, "about.png");
+    }
+    {
+        THelpWindow help(HelpFilePath());
+        help.show();
+        help.ShowContext(5);
+        WaitFor([&] { return false; }, 500); // the contents tree is built in the background
+        Save(&help, "help-window.png");
+    }
     form->close();
     return 0;
 }

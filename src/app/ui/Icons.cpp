@@ -59,3 +59,8 @@ QIcon ActionImage(int index)
         return QIcon();
     return Themed(kActions[static_cast<std::size_t>(index)]);
 }
+
+QIcon ProgramIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("tidewell"), QIcon(QStringLiteral(":/icons/tidewell.svg")));
+}

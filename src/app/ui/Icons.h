@@ -13,3 +13,6 @@ QIcon MailFolderIcon();
 // selected folder, export the selected mail, export with sub-folders, close.
 // 7 opens a data file.
 QIcon ActionImage(int index);
+
+// The program's own icon.
+QIcon ProgramIcon();

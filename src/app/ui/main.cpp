@@ -2,6 +2,8 @@
 // the converter library; the data files named on the command line are opened for
 // this run only.
 #include "Application.h"
+#include "HelpWindow.h"
+#include "Icons.h"
 #include "MainWindow.h"
 #include "OutlookPst.h"
 #include "automation/InitOle.h"
@@ -17,6 +19,8 @@ int main(int argc, char** argv)
     KeepLargeBlocksInHeap();
     QApplication app(argc, argv);
     SetUpApplication(TIDEWELL_VERSION);
+    QApplication::setWindowIcon(ProgramIcon());
+    SetHelpHost(std::make_unique<THelpWindowHost>());
     TInitOle oleInit; // automation is initialised first, on the main thread
     OutlookPst::RegisterOutlookApplication();
 
