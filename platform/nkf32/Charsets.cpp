@@ -127,7 +127,7 @@ struct Tables {
     std::array<std::uint32_t, kRows * kRows> toUnicodeMs{};  // 0: unassigned
     std::array<std::uint32_t, kRows * kRows> toUnicodeJis{}; // 0: unassigned
     std::vector<std::uint16_t> fromUnicode = std::vector<std::uint16_t>(0x10000, 0);
-    // Shift_JIS output of the IBM extension rows: the code page's own codes.
+    // Shift_JIS output of the NEC-selected rows: the code page's own codes.
     std::array<std::uint16_t, kRows * kRows> sjisOut{};
     IcuConverter windows31j{"windows-31j"};
     IcuConverter eucjp{"EUC-JP"};
@@ -157,16 +157,21 @@ struct Tables {
                 continue;
             const auto s1 = static_cast<unsigned char>(bytes[0]), s2 = static_cast<unsigned char>(bytes[1]);
             if (s1 >= 0xFA) {
-                sjisOut[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(s1 << 8 | s2);
                 for (int k = Index(0x7921); k < kRows * kRows; ++k)
                     if (toUnicodeMs[static_cast<std::size_t>(k)] == cp) {
                         fromUnicode[cp] = static_cast<std::uint16_t>(JisAt(k));
-                        sjisOut[static_cast<std::size_t>(k)] = static_cast<std::uint16_t>(s1 << 8 | s2);
                         break;
                     }
             } else if (s1 <= 0xEF) {
                 fromUnicode[cp] = static_cast<std::uint16_t>(SjisToJis(s1, s2));
             }
+        }
+        // Shift_JIS writes the NEC-selected rows as the code page does.
+        for (int k = Index(0x7921); k < kRows * kRows; ++k) {
+            const std::string bytes = windows31j.FromUnicode(toUnicodeMs[static_cast<std::size_t>(k)]);
+            if (toUnicodeMs[static_cast<std::size_t>(k)] && bytes.size() == 2)
+                sjisOut[static_cast<std::size_t>(k)] =
+                    static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
         }
         for (const auto& [cp, jis] : kExtraEncode)
             fromUnicode[cp] = static_cast<std::uint16_t>(jis);

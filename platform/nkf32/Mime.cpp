@@ -191,10 +191,15 @@ public:
 
     void Put(const Char& c)
     {
+        if (c.kind != Char::Ascii) {
+            std::string probe;
+            TextEncoder{FEncoder.enc, FEncoder.map}.Put(c, probe);
+            if (probe.empty())
+                return; // a character the output encoding cannot hold
+            BeforeWide();
+        }
         std::string bytes;
         FEncoder.Put(c, bytes);
-        if (bytes.empty())
-            return; // a character the output encoding cannot hold
         if (c.kind == Char::Ascii) {
             // A shift back to ASCII belongs to the word it ends.
             if (bytes.size() > 1)
@@ -335,23 +340,34 @@ private:
         FPending += c;
     }
 
+    // A word that has reached its length ends before the next character, and
+    // the next word starts on a new line. In ISO-2022-JP each word ends in ASCII.
+    void BeforeWide()
+    {
+        if (!FOpen || FColumn + static_cast<int>(FPending.size()) / 3 * 4 <= 66)
+            return;
+        std::string tail;
+        FEncoder.Finish(tail);
+        EncodeBytes(tail);
+        CloseWord();
+        Literal(FPending);
+        FPending.clear();
+        Fold(true);
+        // The column counts the blank that starts the line twice, which keeps
+        // every continuation line of a long word one column shorter.
+        FColumn = 2;
+    }
+
     void PutWide(const std::string& bytes)
     {
-        if (FOpen) {
-            if (FColumn + static_cast<int>(FPending.size()) / 3 * 4 > 66) {
+        if (FOpen && !FPending.empty()) {
+            const std::size_t brk = FPending.find_first_of("\r\n");
+            EncodeBytes(FPending.substr(0, brk));
+            if (brk != std::string::npos) {
                 CloseWord();
-                Literal(FPending);
-                FPending.clear();
-                Fold(true);
-            } else if (!FPending.empty()) {
-                const std::size_t brk = FPending.find_first_of("\r\n");
-                EncodeBytes(FPending.substr(0, brk));
-                if (brk != std::string::npos) {
-                    CloseWord();
-                    Literal(FPending.substr(brk));
-                }
-                FPending.clear();
+                Literal(FPending.substr(brk));
             }
+            FPending.clear();
         }
         if (!FOpen) {
             const char last = FPending.empty() ? 0 : FPending.back();

@@ -6,8 +6,9 @@
 // UTF-8 when none is given. Input encodings: -W, -W16L, -W16B, -S, -E, -J; when
 // none is given the input's encoding is detected.
 // MIME: header words in the input are decoded unless -m0 is given; -mB and -mQ
-// read the whole input as Base64 or quoted-printable; -M writes the output as
-// Base64 header words.
+// read the whole input as Base64 or quoted-printable (without an output encoding
+// the decoded bytes are returned as they are); -M writes the output as Base64
+// header words.
 // Width and kana: half-width katakana are widened unless -x is given (-X asks
 // for it explicitly); -Z narrows full-width letters, digits and symbols, -Z1 the
 // ideographic space to one space, -Z2 to two, -Z3 writes >, <, " and & as HTML
@@ -34,6 +35,7 @@ enum class MimeDecode { Header, Off, Base64, QuotedPrintable };
 
 struct Options {
     Enc output = Enc::Utf8;
+    bool outputSet = false;
     Enc input = Enc::Unknown;
     bool msUcsMap = false;
     MimeDecode mimeDecode = MimeDecode::Header;
@@ -101,19 +103,22 @@ bool ParseWord(const std::string& word, Options& o)
                 return false;
             i = j;
             if (c == 'w')
-                o.output = enc;
+                o.output = enc, o.outputSet = true;
             else
                 o.input = enc == Enc::Utf8Bom ? Enc::Utf8 : enc;
             break;
         }
         case 's':
             o.output = Enc::Sjis;
+            o.outputSet = true;
             break;
         case 'e':
             o.output = Enc::Euc;
+            o.outputSet = true;
             break;
         case 'j':
             o.output = Enc::Jis;
+            o.outputSet = true;
             break;
         case 'S':
             o.input = Enc::Sjis;
@@ -180,6 +185,12 @@ std::string Convert(const Options& o, const std::string& in)
         bytes = DecodeBase64Body(in);
     else if (o.mimeDecode == MimeDecode::QuotedPrintable)
         bytes = DecodeQuotedPrintableBody(in);
+
+    // A body decoded without an output encoding is returned as it is, so that
+    // the caller reads it in the encoding it knows the body to have.
+    const bool filters = o.mimeEncode || o.narrow || o.kana || o.input != Enc::Unknown;
+    if ((o.mimeDecode == MimeDecode::Base64 || o.mimeDecode == MimeDecode::QuotedPrintable) && !o.outputSet && !filters)
+        return bytes;
 
     const bool utf16 = o.input == Enc::Utf16LE || o.input == Enc::Utf16BE;
     std::vector<MimePart> parts;
