@@ -16,8 +16,14 @@ constexpr std::uint32_t kReplacement = 0xFFFD;
 constexpr int kRows = 94;
 constexpr std::uint32_t kUserDefined = 10 * 188; // Shift_JIS F040..F9FC
 
-int Index(std::uint32_t jis) { return static_cast<int>(((jis >> 8) - 0x21) * kRows + ((jis & 0xFF) - 0x21)); }
-std::uint32_t JisAt(int index) { return static_cast<std::uint32_t>((index / kRows + 0x21) << 8 | (index % kRows + 0x21)); }
+int Index(std::uint32_t jis)
+{
+    return static_cast<int>(((jis >> 8) - 0x21) * kRows + ((jis & 0xFF) - 0x21));
+}
+std::uint32_t JisAt(int index)
+{
+    return static_cast<std::uint32_t>((index / kRows + 0x21) << 8 | (index % kRows + 0x21));
+}
 
 // Shift_JIS and JIS X 0208 are two layouts of the same rows and cells.
 std::uint32_t SjisToJis(unsigned s1, unsigned s2)
@@ -118,9 +124,9 @@ const std::pair<std::uint32_t, std::uint32_t> kJisOnlyDecode[] = {
 };
 // Code points read into JIS codes in both mappings, beyond the code page's own.
 const std::pair<std::uint32_t, std::uint32_t> kExtraEncode[] = {
-    {0x00A2, 0x2171}, {0x00A3, 0x2172}, {0x00A5, 0x216F}, {0x00A6, 0x7C7C}, {0x00AC, 0x224C},
-    {0x00AF, 0x2131}, {0x00B8, 0x2124}, {0x2014, 0x213D}, {0x2016, 0x2142}, {0x203E, 0x2131},
-    {0x2212, 0x215D}, {0x301C, 0x2141},
+    {0x00A2, 0x2171}, {0x00A3, 0x2172}, {0x00A5, 0x216F}, {0x00A6, 0x7C7C},
+    {0x00AC, 0x224C}, {0x00AF, 0x2131}, {0x00B8, 0x2124}, {0x2014, 0x213D},
+    {0x2016, 0x2142}, {0x203E, 0x2131}, {0x2212, 0x215D}, {0x301C, 0x2141},
 };
 
 struct Tables {
@@ -155,7 +161,8 @@ struct Tables {
             const std::string bytes = windows31j.FromUnicode(cp);
             if (bytes.size() != 2)
                 continue;
-            const auto s1 = static_cast<unsigned char>(bytes[0]), s2 = static_cast<unsigned char>(bytes[1]);
+            const auto s1 = static_cast<unsigned char>(bytes[0]),
+                       s2 = static_cast<unsigned char>(bytes[1]);
             if (s1 >= 0xFA) {
                 for (int k = Index(0x7921); k < kRows * kRows; ++k)
                     if (toUnicodeMs[static_cast<std::size_t>(k)] == cp) {
@@ -168,10 +175,12 @@ struct Tables {
         }
         // Shift_JIS writes the NEC-selected rows as the code page does.
         for (int k = Index(0x7921); k < kRows * kRows; ++k) {
-            const std::string bytes = windows31j.FromUnicode(toUnicodeMs[static_cast<std::size_t>(k)]);
+            const std::string bytes =
+                windows31j.FromUnicode(toUnicodeMs[static_cast<std::size_t>(k)]);
             if (toUnicodeMs[static_cast<std::size_t>(k)] && bytes.size() == 2)
                 sjisOut[static_cast<std::size_t>(k)] =
-                    static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
+                    static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                               static_cast<unsigned char>(bytes[1]));
         }
         for (const auto& [cp, jis] : kExtraEncode)
             fromUnicode[cp] = static_cast<std::uint16_t>(jis);
@@ -225,7 +234,11 @@ void DecodeUtf8(const unsigned char* p, std::size_t n, const Mapping& map, Text&
         i = 3;
     while (i < n) {
         const unsigned char c = p[i];
-        std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : (c >> 4) == 0xE ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        std::size_t len = c < 0x80                 ? 1
+                          : c >= 0xC2 && c <= 0xDF ? 2
+                          : (c >> 4) == 0xE        ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
         std::uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1Fu : len == 3 ? c & 0x0Fu : c & 0x07u;
         bool ok = len > 0 && i + len <= n;
         for (std::size_t k = 1; ok && k < len; ++k) {
@@ -234,7 +247,8 @@ void DecodeUtf8(const unsigned char* p, std::size_t n, const Mapping& map, Text&
             else
                 cp = cp << 6 | (p[i + k] & 0x3Fu);
         }
-        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+                   (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
             ok = false;
         if (!ok) {
             out.push_back({Char::Uni, kReplacement});
@@ -249,10 +263,12 @@ void DecodeUtf8(const unsigned char* p, std::size_t n, const Mapping& map, Text&
 void DecodeUtf16(const unsigned char* p, std::size_t n, bool little, const Mapping& map, Text& out)
 {
     std::size_t i = 0;
-    if (n >= 2 && ((little && p[0] == 0xFF && p[1] == 0xFE) || (!little && p[0] == 0xFE && p[1] == 0xFF)))
+    if (n >= 2 &&
+        ((little && p[0] == 0xFF && p[1] == 0xFE) || (!little && p[0] == 0xFE && p[1] == 0xFF)))
         i = 2;
     auto unit = [&](std::size_t k) -> std::uint32_t {
-        return little ? static_cast<std::uint32_t>(p[k] | p[k + 1] << 8) : static_cast<std::uint32_t>(p[k] << 8 | p[k + 1]);
+        return little ? static_cast<std::uint32_t>(p[k] | p[k + 1] << 8)
+                      : static_cast<std::uint32_t>(p[k] << 8 | p[k + 1]);
     };
     while (i + 1 < n) {
         std::uint32_t u = unit(i);
@@ -282,7 +298,8 @@ void PushJis(std::uint32_t jis, Text& out)
 
 // A character of the code page outside the JIS rows (user-defined area, IBM
 // extensions) or of JIS X 0212, through ICU.
-void PushThroughIcu(const IcuConverter& cnv, const char* p, std::size_t n, const Mapping& map, Text& out)
+void PushThroughIcu(const IcuConverter& cnv, const char* p, std::size_t n, const Mapping& map,
+                    Text& out)
 {
     const std::u32string cps = cnv.ToUnicode(p, n);
     if (cps.size() != 1) {
@@ -333,7 +350,8 @@ void DecodeEuc(const unsigned char* p, std::size_t n, const Mapping& map, Text& 
             PushThroughIcu(t.eucjp, reinterpret_cast<const char*>(p + i), 3, map, out);
             i += 3;
         } else if (high(i) && high(i + 1)) {
-            out.push_back({Char::Jis, static_cast<std::uint32_t>((c & 0x7F) << 8 | (p[i + 1] & 0x7F))});
+            out.push_back(
+                {Char::Jis, static_cast<std::uint32_t>((c & 0x7F) << 8 | (p[i + 1] & 0x7F))});
             i += 2;
         } else {
             out.push_back({Char::Uni, kReplacement});
@@ -366,7 +384,8 @@ void DecodeJis(const unsigned char* p, std::size_t n, const Mapping& map, Text& 
                 i += 3;
                 continue;
             }
-            if (at(1) == '$' && at(2) == '(' && (at(3) == 'B' || at(3) == '@' || at(3) == 'Q' || at(3) == 'O')) {
+            if (at(1) == '$' && at(2) == '(' &&
+                (at(3) == 'B' || at(3) == '@' || at(3) == 'Q' || at(3) == 'O')) {
                 mode = Kanji;
                 i += 4;
                 continue;
@@ -402,7 +421,8 @@ void DecodeJis(const unsigned char* p, std::size_t n, const Mapping& map, Text& 
                 out.push_back({Char::Jis, static_cast<std::uint32_t>(c << 8 | p[i + 1])});
                 i += 2;
             } else {
-                const char euc[3] = {'\x8F', static_cast<char>(c | 0x80), static_cast<char>(p[i + 1] | 0x80)};
+                const char euc[3] = {'\x8F', static_cast<char>(c | 0x80),
+                                     static_cast<char>(p[i + 1] | 0x80)};
                 PushThroughIcu(t.eucjp, euc, 3, map, out);
                 i += 2;
             }
@@ -473,8 +493,9 @@ Enc Detect(const unsigned char* p, std::size_t n)
     if (std::memchr(p, 0x1B, n))
         return Enc::Jis;
     auto clean = [](const Text& text) {
-        return std::none_of(text.begin(), text.end(),
-                            [](const Char& c) { return c.kind == Char::Uni && c.value == kReplacement; });
+        return std::none_of(text.begin(), text.end(), [](const Char& c) {
+            return c.kind == Char::Uni && c.value == kReplacement;
+        });
     };
     Text probe;
     DecodeUtf8(p, n, Mapping{}, probe);
@@ -595,16 +616,20 @@ void Encode(Enc enc, const Text& text, const Mapping& map, std::string& out)
     encoder.Finish(out);
 }
 
-bool DecodeCharset(const std::string& charset, const std::string& bytes, const Mapping& map, Text& out)
+bool DecodeCharset(const std::string& charset, const std::string& bytes, const Mapping& map,
+                   Text& out)
 {
     const std::string name = UpperAscii(charset);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     Enc enc = Enc::Unknown;
-    if (name == "ISO-2022-JP" || name == "CSISO2022JP" || name == "ISO-2022-JP-1" || name == "ISO-2022-JP-3" || name == "CP50220" || name == "CP50221")
+    if (name == "ISO-2022-JP" || name == "CSISO2022JP" || name == "ISO-2022-JP-1" ||
+        name == "ISO-2022-JP-3" || name == "CP50220" || name == "CP50221")
         enc = Enc::Jis;
-    else if (name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "X-SJIS" || name == "CP932" || name == "WINDOWS-31J" || name == "MS_KANJI")
+    else if (name == "SHIFT_JIS" || name == "SHIFT-JIS" || name == "SJIS" || name == "X-SJIS" ||
+             name == "CP932" || name == "WINDOWS-31J" || name == "MS_KANJI")
         enc = Enc::Sjis;
-    else if (name == "EUC-JP" || name == "EUCJP" || name == "X-EUC-JP" || name == "CP51932" || name == "EUCJP-MS")
+    else if (name == "EUC-JP" || name == "EUCJP" || name == "X-EUC-JP" || name == "CP51932" ||
+             name == "EUCJP-MS")
         enc = Enc::Euc;
     else if (name == "UTF-8" || name == "UTF8")
         enc = Enc::Utf8;
@@ -618,8 +643,8 @@ bool DecodeCharset(const std::string& charset, const std::string& bytes, const M
     UErrorCode status = U_ZERO_ERROR;
     ucnv_setToUCallBack(cnv.cnv, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
     std::vector<UChar> wide(bytes.size() * 2 + 2);
-    const int32_t len = ucnv_toUChars(cnv.cnv, wide.data(), static_cast<int32_t>(wide.size()), bytes.data(),
-                                      static_cast<int32_t>(bytes.size()), &status);
+    const int32_t len = ucnv_toUChars(cnv.cnv, wide.data(), static_cast<int32_t>(wide.size()),
+                                      bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         return false;
     for (int32_t i = 0; i < len;) {

@@ -18,7 +18,7 @@ enum class Enc { Unknown, Utf8, Utf8Bom, Utf16LE, Utf16BE, Sjis, Euc, Jis };
 struct Char {
     enum Kind : std::uint8_t { Ascii, Kana, Jis, Uni };
     Kind kind;
-    std::uint32_t value; // byte, 0x21..0x5F for Kana, row << 8 | cell for Jis, code point for Uni
+    std::uint32_t value;  // byte, 0x21..0x5F for Kana, row << 8 | cell for Jis, code point for Uni
     bool widened = false; // a full-width kana that was half-width in the input
 };
 using Text = std::vector<Char>;
@@ -58,6 +58,7 @@ struct TextEncoder {
 
 // Bytes of a charset named in a MIME header word to characters; false when the
 // name is not known.
-bool DecodeCharset(const std::string& charset, const std::string& bytes, const Mapping& map, Text& out);
+bool DecodeCharset(const std::string& charset, const std::string& bytes, const Mapping& map,
+                   Text& out);
 
 } // namespace nkf32

@@ -111,7 +111,8 @@ std::size_t ParseWord(const std::string& in, std::size_t pos, const Mapping& map
     }
     if (charsetEnd + 2 >= in.size() || in[charsetEnd + 2] != '?')
         return 0;
-    const char method = static_cast<char>(std::toupper(static_cast<unsigned char>(in[charsetEnd + 1])));
+    const char method =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(in[charsetEnd + 1])));
     if (method != 'B' && method != 'Q')
         return 0;
     const std::size_t textStart = charsetEnd + 3;
@@ -123,8 +124,9 @@ std::size_t ParseWord(const std::string& in, std::size_t pos, const Mapping& map
             return 0;
     std::string charset = in.substr(pos + 2, charsetEnd - pos - 2);
     charset = charset.substr(0, charset.find('*')); // a language tag is not part of the name
-    const std::string bytes = method == 'B' ? DecodeBase64(in.data() + textStart, end - textStart)
-                                            : DecodeQuotedPrintable(in.data() + textStart, end - textStart, true);
+    const std::string bytes =
+        method == 'B' ? DecodeBase64(in.data() + textStart, end - textStart)
+                      : DecodeQuotedPrintable(in.data() + textStart, end - textStart, true);
     Text decoded;
     if (!DecodeCharset(charset, bytes, map, decoded))
         return 0;
@@ -175,17 +177,22 @@ struct Base64Writer {
     }
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool IsBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
 
 class HeaderEncoder {
 public:
     HeaderEncoder(Enc output, const Mapping& map)
-        : FEncoder{output, map}
-        , FPrefix(output == Enc::Jis    ? "=?ISO-2022-JP?B?"
-                  : output == Enc::Sjis ? "=?Shift_JIS?B?"
-                  : output == Enc::Euc  ? "=?EUC-JP?B?"
-                                        : "=?UTF-8?B?")
+        : FEncoder{output, map}, FPrefix(output == Enc::Jis    ? "=?ISO-2022-JP?B?"
+                                         : output == Enc::Sjis ? "=?Shift_JIS?B?"
+                                         : output == Enc::Euc  ? "=?EUC-JP?B?"
+                                                               : "=?UTF-8?B?")
     {
     }
 
@@ -273,8 +280,10 @@ private:
         if (FColumn > 45) {
             // Too late in the line for a word: it starts the next one. The blank
             // before it stays at the end of this line.
-            if (!FPending.empty() && IsBlank(FPending[0]))
-                Literal(FPending.substr(0, 1)), i = 1;
+            if (!FPending.empty() && IsBlank(FPending[0])) {
+                Literal(FPending.substr(0, 1));
+                i = 1;
+            }
             Fold(true);
             if (i < FPending.size() && (IsBlank(FPending[i]) || IsBreak(FPending[i])))
                 ++i;
@@ -394,7 +403,10 @@ private:
 
 } // namespace
 
-std::string DecodeBase64Body(const std::string& in) { return DecodeBase64(in.data(), in.size()); }
+std::string DecodeBase64Body(const std::string& in)
+{
+    return DecodeBase64(in.data(), in.size());
+}
 
 std::string DecodeQuotedPrintableBody(const std::string& in)
 {
@@ -429,17 +441,19 @@ std::vector<MimePart> SplitHeaderWords(const std::string& in, const Mapping& map
             } else if (in[j] == '\n' && j + 1 < in.size() && IsBlank(in[j + 1])) {
                 blanks += ' ';
                 j += 2;
-            } else if (in[j] == '\r' && j + 2 < in.size() && in[j + 1] == '\n' && IsBlank(in[j + 2])) {
+            } else if (in[j] == '\r' && j + 2 < in.size() && in[j + 1] == '\n' &&
+                       IsBlank(in[j + 2])) {
                 blanks += ' ';
                 j += 3;
             } else {
                 break;
             }
         }
-        if (!blanks.empty() && j < in.size() && in[j] == '=' && ParseWord(in, j, map, nullptr))
-            i = j;
-        else if (!blanks.empty())
-            raw() += blanks, i = j;
+        if (blanks.empty())
+            continue;
+        if (!(j < in.size() && in[j] == '=' && ParseWord(in, j, map, nullptr)))
+            raw() += blanks;
+        i = j;
     }
     return parts;
 }

@@ -23,9 +23,9 @@ std::uint32_t SingleCodePoint(const icu::UnicodeString& s)
 // forms, and the way back. Built once from ICU's width transliterator and
 // canonical composition.
 struct KanaTables {
-    std::array<std::uint32_t, 0x40> wide{};    // X0201 kana -> JIS code
-    std::array<std::uint32_t, 0x40> voiced{};  // with ﾞ -> JIS code, 0 when none
-    std::array<std::uint32_t, 0x40> semi{};    // with ﾟ -> JIS code, 0 when none
+    std::array<std::uint32_t, 0x40> wide{};   // X0201 kana -> JIS code
+    std::array<std::uint32_t, 0x40> voiced{}; // with ﾞ -> JIS code, 0 when none
+    std::array<std::uint32_t, 0x40> semi{};   // with ﾟ -> JIS code, 0 when none
     std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> narrow; // JIS -> kana, mark
 
     KanaTables()
@@ -40,7 +40,9 @@ struct KanaTables {
             icu::UnicodeString s(static_cast<UChar32>(0xFF61 + k - 0x21));
             widen->transliterate(s);
             // The sound marks alone widen to the spacing marks of the JIS row 1.
-            const std::uint32_t cp = k == kVoicedMark ? 0x309B : k == kSemiVoicedMark ? 0x309C : SingleCodePoint(s);
+            const std::uint32_t cp = k == kVoicedMark       ? 0x309B
+                                     : k == kSemiVoicedMark ? 0x309C
+                                                            : SingleCodePoint(s);
             const Char c = FromUnicode(cp, Mapping{true, false});
             if (c.kind != Char::Jis)
                 continue;
@@ -48,7 +50,8 @@ struct KanaTables {
             if (!narrow.count(c.value))
                 narrow[c.value] = {k, 0};
             for (const auto& [mark, combining, table] :
-                 {std::tuple{kVoicedMark, 0x3099, &voiced}, std::tuple{kSemiVoicedMark, 0x309A, &semi}}) {
+                 {std::tuple{kVoicedMark, 0x3099, &voiced},
+                  std::tuple{kSemiVoicedMark, 0x309A, &semi}}) {
                 icu::UnicodeString joined(s);
                 joined.append(static_cast<UChar32>(combining));
                 const icu::UnicodeString composed = nfc->normalize(joined, status);
@@ -90,7 +93,9 @@ void WidenKana(Text& text)
         const std::size_t k = c.value - 0x20;
         if (i + 1 < text.size() && text[i + 1].kind == Char::Kana) {
             const std::uint32_t next = text[i + 1].value;
-            const std::uint32_t joined = next == kVoicedMark ? t.voiced[k] : next == kSemiVoicedMark ? t.semi[k] : 0;
+            const std::uint32_t joined = next == kVoicedMark       ? t.voiced[k]
+                                         : next == kSemiVoicedMark ? t.semi[k]
+                                                                   : 0;
             if (joined) {
                 out.push_back({Char::Jis, joined, true});
                 ++i;
@@ -139,11 +144,11 @@ void Narrow(Text& text, const NarrowOptions& options)
                 ascii = a;
         if (ascii) {
             const char* entity = !options.entities ? nullptr
-                                 : ascii == '>'   ? "&gt;"
-                                 : ascii == '<'   ? "&lt;"
-                                 : ascii == '"'   ? "&quot;"
-                                 : ascii == '&'   ? "&amp;"
-                                                  : nullptr;
+                                 : ascii == '>'    ? "&gt;"
+                                 : ascii == '<'    ? "&lt;"
+                                 : ascii == '"'    ? "&quot;"
+                                 : ascii == '&'    ? "&amp;"
+                                                   : nullptr;
             if (entity) {
                 for (const char* p = entity; *p; ++p)
                     out.push_back({Char::Ascii, static_cast<std::uint32_t>(*p)});

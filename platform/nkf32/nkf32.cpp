@@ -96,16 +96,19 @@ bool ParseWord(const std::string& word, Options& o)
         case 'w':
         case 'W': {
             std::size_t j = i;
-            while (j < word.size() && (std::isdigit(static_cast<unsigned char>(word[j])) || word[j] == 'L' || word[j] == 'B'))
+            while (j < word.size() && (std::isdigit(static_cast<unsigned char>(word[j])) ||
+                                       word[j] == 'L' || word[j] == 'B'))
                 ++j;
             Enc enc;
             if (!ParseUnicodeSuffix(word.substr(i, j - i), c == 'w', enc))
                 return false;
             i = j;
-            if (c == 'w')
-                o.output = enc, o.outputSet = true;
-            else
+            if (c == 'w') {
+                o.output = enc;
+                o.outputSet = true;
+            } else {
                 o.input = enc == Enc::Utf8Bom ? Enc::Utf8 : enc;
+            }
             break;
         }
         case 's':
@@ -162,11 +165,13 @@ bool ParseWord(const std::string& word, Options& o)
             else
                 next('0');
             break;
-        case 'h':
-            if (next('2'))
+        case 'h': // -h1 (or -h) to hiragana, -h2 to katakana
+            if (next('2')) {
                 o.kana = 2;
-            else if (next('1') || true)
+            } else {
+                next('1');
                 o.kana = 1;
+            }
             break;
         default:
             return false;
@@ -177,8 +182,8 @@ bool ParseWord(const std::string& word, Options& o)
 
 std::string Convert(const Options& o, const std::string& in)
 {
-    const bool unicodeOutput = o.output == Enc::Utf8 || o.output == Enc::Utf8Bom || o.output == Enc::Utf16LE ||
-                               o.output == Enc::Utf16BE;
+    const bool unicodeOutput = o.output == Enc::Utf8 || o.output == Enc::Utf8Bom ||
+                               o.output == Enc::Utf16LE || o.output == Enc::Utf16BE;
     const Mapping map{o.msUcsMap, unicodeOutput, o.output == Enc::Euc};
     std::string bytes = in;
     if (o.mimeDecode == MimeDecode::Base64)
@@ -189,7 +194,8 @@ std::string Convert(const Options& o, const std::string& in)
     // A body decoded without an output encoding is returned as it is, so that
     // the caller reads it in the encoding it knows the body to have.
     const bool filters = o.mimeEncode || o.narrow || o.kana || o.input != Enc::Unknown;
-    if ((o.mimeDecode == MimeDecode::Base64 || o.mimeDecode == MimeDecode::QuotedPrintable) && !o.outputSet && !filters)
+    if ((o.mimeDecode == MimeDecode::Base64 || o.mimeDecode == MimeDecode::QuotedPrintable) &&
+        !o.outputSet && !filters)
         return bytes;
 
     const bool utf16 = o.input == Enc::Utf16LE || o.input == Enc::Utf16BE;
@@ -211,7 +217,8 @@ std::string Convert(const Options& o, const std::string& in)
         if (part.decoded)
             text.insert(text.end(), part.text.begin(), part.text.end());
         else
-            Decode(input, reinterpret_cast<const unsigned char*>(part.raw.data()), part.raw.size(), map, text);
+            Decode(input, reinterpret_cast<const unsigned char*>(part.raw.data()), part.raw.size(),
+                   map, text);
     }
 
     if (!o.keepHalfwidthKana)
@@ -268,8 +275,8 @@ NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in, u
     return 1;
 }
 
-extern "C" __attribute__((visibility("default"))) int GetNkfVersionSafeW(char16_t* out, uint32_t size,
-                                                                         uint32_t* needed)
+extern "C" __attribute__((visibility("default"))) int
+GetNkfVersionSafeW(char16_t* out, uint32_t size, uint32_t* needed)
 {
     static const char16_t version[] = u"2.1.5";
     const uint32_t length = sizeof version / sizeof version[0] - 1;

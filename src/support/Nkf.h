@@ -40,10 +40,7 @@ private:
 // operations can take either. The bytes are those of Data, unchanged.
 struct RawByteString {
     RawByteString() = default;
-    explicit RawByteString(QByteArray data)
-        : Data(std::move(data))
-    {
-    }
+    explicit RawByteString(QByteArray data) : Data(std::move(data)) {}
     bool operator==(const RawByteString&) const = default;
     QByteArray Data;
 };

@@ -10,12 +10,43 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const char* const kOptions[] = {
-        "-w",     "-s",     "-e",     "-j",     "-Ws -x", "-We -x", "-Wj -x", "-Ww", "-Sw", "-Ew", "-Jw", "-w16L",
-        "-wWx --hiragana", "-wWx --katakana", "-wW -Z4", "-wW -X", "-wW -Z1", "-Ws", "-Wj --ms-ucs-map",
-        "-We --ms-ucs-map", "-Ww --ms-ucs-map", "-wS", "-wW16L", "-wW16B", "-wE", "-wJ", "-wW", "-mB", "-mQ",
-        "-MWj --ms-ucs-map", "-MWw", "-mWw --ms-ucs-map", "-mw --ms-ucs-map", "-mB -S -w", "-wW -Z3",
-        "-Mj", "-Me -Z2"};
+    static const char* const kOptions[] = {"-w",
+                                           "-s",
+                                           "-e",
+                                           "-j",
+                                           "-Ws -x",
+                                           "-We -x",
+                                           "-Wj -x",
+                                           "-Ww",
+                                           "-Sw",
+                                           "-Ew",
+                                           "-Jw",
+                                           "-w16L",
+                                           "-wWx --hiragana",
+                                           "-wWx --katakana",
+                                           "-wW -Z4",
+                                           "-wW -X",
+                                           "-wW -Z1",
+                                           "-Ws",
+                                           "-Wj --ms-ucs-map",
+                                           "-We --ms-ucs-map",
+                                           "-Ww --ms-ucs-map",
+                                           "-wS",
+                                           "-wW16L",
+                                           "-wW16B",
+                                           "-wE",
+                                           "-wJ",
+                                           "-wW",
+                                           "-mB",
+                                           "-mQ",
+                                           "-MWj --ms-ucs-map",
+                                           "-MWw",
+                                           "-mWw --ms-ucs-map",
+                                           "-mw --ms-ucs-map",
+                                           "-mB -S -w",
+                                           "-wW -Z3",
+                                           "-Mj",
+                                           "-Me -Z2"};
     if (size == 0)
         return 0;
     const char* option = kOptions[data[0] % (sizeof kOptions / sizeof kOptions[0])];

@@ -25,7 +25,10 @@ extern "C" __attribute__((visibility("default"))) void FakeNkfReset(int mode)
     gLog.clear();
 }
 
-extern "C" __attribute__((visibility("default"))) const char* FakeNkfLog() { return gLog.c_str(); }
+extern "C" __attribute__((visibility("default"))) const char* FakeNkfLog()
+{
+    return gLog.c_str();
+}
 
 extern "C" __attribute__((visibility("default"))) int SetNkfOption(const char* option)
 {
@@ -42,7 +45,8 @@ NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in, u
     gLog += "C:" + std::string(out ? "buf" : "null") + ":" + std::to_string(outSize) + ";";
     if ((gMode == 3 && gConvertCalls == 1) || (gMode == 4 && gConvertCalls == 2))
         return 0;
-    const std::string result = gMode == 5 ? std::string(in, inSize) : gOption + "|" + std::string(in, inSize);
+    const std::string result =
+        gMode == 5 ? std::string(in, inSize) : gOption + "|" + std::string(in, inSize);
     *written = static_cast<uint32_t>(result.size()) + (gMode == 5 && !out ? 3 : 0);
     if (out) {
         if (outSize < result.size())

@@ -9,10 +9,18 @@
 
 namespace {
 
-const char* const kTextOptions[] = {"-wWx --hiragana", "-wWx --katakana",   "-wW -Z4",
-                                    "-wW -X",          "-wW -Z1",           "-Ws",
-                                    "-Wj --ms-ucs-map", "-We --ms-ucs-map", "-Ww --ms-ucs-map",
-                                    "-MWj --ms-ucs-map", "-MWw",            "-mWw --ms-ucs-map"};
+const char* const kTextOptions[] = {"-wWx --hiragana",
+                                    "-wWx --katakana",
+                                    "-wW -Z4",
+                                    "-wW -X",
+                                    "-wW -Z1",
+                                    "-Ws",
+                                    "-Wj --ms-ucs-map",
+                                    "-We --ms-ucs-map",
+                                    "-Ww --ms-ucs-map",
+                                    "-MWj --ms-ucs-map",
+                                    "-MWw",
+                                    "-mWw --ms-ucs-map"};
 const char* const kBytesOptions[] = {"-s", "-j", "-e", "-w", "-mw --ms-ucs-map"};
 
 // The corpus in each encoding the byte operations meet, with the option that
@@ -36,16 +44,22 @@ struct Difference {
     const char* reason;
 };
 const Difference kDifferences[] = {
-    {"emoji.txt", "utf8", "", true, "nkf loses the text after a 4-byte UTF-8 character when it guesses the input"},
-    {"halfwidth.txt", "euc", "", true, "nkf guesses Shift_JIS for EUC-JP half-width katakana and garbles them"},
-    {"kanji.txt", "euc", "-m", true, "with -m nkf reads undeclared EUC-JP IBM extension rows as user-defined characters"},
-    {"headers.txt", "text", "W", false, "nkf drops a Shift_JIS header word when the input is declared UTF-8"},
-    {"headers.txt", "utf8", "-wW", false, "nkf drops a Shift_JIS header word when the input is declared UTF-8"},
+    {"emoji.txt", "utf8", "", true,
+     "nkf loses the text after a 4-byte UTF-8 character when it guesses the input"},
+    {"halfwidth.txt", "euc", "", true,
+     "nkf guesses Shift_JIS for EUC-JP half-width katakana and garbles them"},
+    {"kanji.txt", "euc", "-m", true,
+     "with -m nkf reads undeclared EUC-JP IBM extension rows as user-defined characters"},
+    {"headers.txt", "text", "W", false,
+     "nkf drops a Shift_JIS header word when the input is declared UTF-8"},
+    {"headers.txt", "utf8", "-wW", false,
+     "nkf drops a Shift_JIS header word when the input is declared UTF-8"},
 };
 
 const char* DifferenceReason(const QString& file, const char* form, const QByteArray& option)
 {
-    const bool declared = option.contains('W') || option.contains('S') || option.contains('E') || option.contains('J');
+    const bool declared = option.contains('W') || option.contains('S') || option.contains('E') ||
+                          option.contains('J');
     for (const Difference& d : kDifferences)
         if (file == QLatin1String(d.file) && qstrcmp(d.form, form) == 0 &&
             option.contains(d.optionPart) && !(d.undeclaredOnly && declared))
@@ -63,7 +77,10 @@ QByteArray Nkf(const QByteArray& option, const QByteArray& input, const QStringL
     return out;
 }
 
-QStringList CorpusFiles() { return QDir(QStringLiteral(TIDEWELL_NKF_DATA)).entryList({QStringLiteral("*.txt")}); }
+QStringList CorpusFiles()
+{
+    return QDir(QStringLiteral(TIDEWELL_NKF_DATA)).entryList({QStringLiteral("*.txt")});
+}
 
 QByteArray ReadCorpus(const QString& name)
 {
@@ -81,7 +98,8 @@ protected:
         ASSERT_GE(CorpusFiles().size(), 10);
     }
     // Compares one conversion with nkf's; a known difference must still be one.
-    void Compare(const QString& file, const char* form, const QByteArray& option, const QByteArray& input)
+    void Compare(const QString& file, const char* form, const QByteArray& option,
+                 const QByteArray& input)
     {
         const QByteArray ours = nkf->ConvertToBytes(input, option);
         const QByteArray theirs = Nkf(option, input);
@@ -90,7 +108,8 @@ protected:
             EXPECT_NE(ours, theirs) << "no longer differs: " << reason;
             return;
         }
-        EXPECT_EQ(ours.toHex(' '), theirs.toHex(' ')) << file.toStdString() << " " << form << " " << option.constData();
+        EXPECT_EQ(ours.toHex(' '), theirs.toHex(' '))
+            << file.toStdString() << " " << form << " " << option.constData();
     }
     INkfPtr nkf;
     int explained = 0;
@@ -140,10 +159,14 @@ TEST_F(NkfLibraryTest, BodyDecodingKeepsTheBytesAndAgreesWithNkfOnceDeclared)
             int rc = -1;
             const QByteArray qp = TestSupport::Run(
                 QStringLiteral("python3"),
-                {QStringLiteral("-c"), QStringLiteral("import quopri,sys; sys.stdout.buffer.write(quopri.encodestring(sys.stdin.buffer.read()))")},
+                {QStringLiteral("-c"),
+                 QStringLiteral(
+                     "import quopri,sys; "
+                     "sys.stdout.buffer.write(quopri.encodestring(sys.stdin.buffer.read()))")},
                 &rc, nullptr, payload);
             ASSERT_EQ(rc, 0);
-            EXPECT_EQ(nkf->ConvertToBytes(base64, "-mB"), payload) << file.toStdString() << form.name;
+            EXPECT_EQ(nkf->ConvertToBytes(base64, "-mB"), payload)
+                << file.toStdString() << form.name;
             EXPECT_EQ(nkf->ConvertToBytes(qp, "-mQ"), payload) << file.toStdString() << form.name;
             Compare(file, form.name, "-mB " + form.declare + " -w", base64);
             Compare(file, form.name, "-mQ " + form.declare + " -w", qp);
@@ -158,9 +181,11 @@ TEST_F(NkfLibraryTest, HeaderWordsAreFoldedWithoutEmptyOrOverlongWords)
     const QByteArray x65(65, 'x'), y80(80, 'y');
     EXPECT_EQ(nkf->ConvertToBytes(x65 + QStringLiteral(" あいう").toUtf8(), "-MWw"),
               x65 + " \n =?UTF-8?B?44GC44GE44GG?=");
-    EXPECT_EQ(nkf->ConvertToBytes("Subject: " + y80 + " zz", "-MWw"), "Subject:\n " + y80 + "\n zz");
+    EXPECT_EQ(nkf->ConvertToBytes("Subject: " + y80 + " zz", "-MWw"),
+              "Subject:\n " + y80 + "\n zz");
     // Every line of a long ISO-2022-JP word shifts back to ASCII before it ends.
-    const QByteArray folded = nkf->ConvertToBytes(QString(40, QChar(0x3042)).toUtf8(), "-MWj --ms-ucs-map");
+    const QByteArray folded =
+        nkf->ConvertToBytes(QString(40, QChar(0x3042)).toUtf8(), "-MWj --ms-ucs-map");
     for (const QByteArray& line : folded.split('\n')) {
         const QByteArray word = line.trimmed().mid(16).chopped(2);
         EXPECT_TRUE(QByteArray::fromBase64(word).endsWith("\x1b(B")) << line.constData();
@@ -170,7 +195,8 @@ TEST_F(NkfLibraryTest, HeaderWordsAreFoldedWithoutEmptyOrOverlongWords)
 
 TEST_F(NkfLibraryTest, OperationsGiveTheConvertedText)
 {
-    EXPECT_EQ(nkf->ToHiragana(QStringLiteral("カタカナとヴ ｶﾅ")), QStringLiteral("かたかなとゔ ｶﾅ"));
+    EXPECT_EQ(nkf->ToHiragana(QStringLiteral("カタカナとヴ ｶﾅ")),
+              QStringLiteral("かたかなとゔ ｶﾅ"));
     EXPECT_EQ(nkf->ToKatakana(QStringLiteral("ひらがな")), QStringLiteral("ヒラガナ"));
     EXPECT_EQ(nkf->ToHankakuKatakana(QStringLiteral("ガパヴー")), QStringLiteral("ｶﾞﾊﾟｳﾞｰ"));
     EXPECT_EQ(nkf->ToZenkakuKatakana(QStringLiteral("ｶﾞﾊﾟｳﾞﾜﾞ")), QStringLiteral("ガパヴワ゛"));
@@ -188,10 +214,12 @@ TEST_F(NkfLibraryTest, OperationsGiveTheConvertedText)
     EXPECT_EQ(nkf->B64DecodeToBytes(QStringLiteral("gqA=")), TBytes("\x82\xa0"));
     EXPECT_EQ(nkf->B64HeaderEncodeString(QStringLiteral("件名 テスト"), 50220),
               RawByteString("=?ISO-2022-JP?B?GyRCN29MPhsoQiAbJEIlRiU5JUgbKEI=?="));
-    EXPECT_EQ(nkf->B64HeaderDecodeString(QStringLiteral("=?ISO-2022-JP?B?GyRCN29MPhsoQg==?= =?UTF-8?B?44OG?=")),
+    EXPECT_EQ(nkf->B64HeaderDecodeString(
+                  QStringLiteral("=?ISO-2022-JP?B?GyRCN29MPhsoQg==?= =?UTF-8?B?44OG?=")),
               QStringLiteral("件名テ"));
     // A header word in any charset ICU knows.
-    EXPECT_EQ(nkf->B64HeaderDecodeString(RawByteString("=?ISO-8859-1?Q?caf=E9?=")), QStringLiteral("café"));
+    EXPECT_EQ(nkf->B64HeaderDecodeString(RawByteString("=?ISO-8859-1?Q?caf=E9?=")),
+              QStringLiteral("café"));
 }
 
 } // namespace

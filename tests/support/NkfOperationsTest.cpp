@@ -14,15 +14,25 @@ struct Result {
     char kind; // b: bytes, r: byte string, t: text
     QByteArray bytes;
 };
-Result R(const TBytes& b) { return {'b', b}; }
-Result R(const RawByteString& s) { return {'r', s.Data}; }
-Result R(const QString& t) { return {'t', t.toUtf8()}; }
+Result R(const TBytes& b)
+{
+    return {'b', b};
+}
+Result R(const RawByteString& s)
+{
+    return {'r', s.Data};
+}
+Result R(const QString& t)
+{
+    return {'t', t.toUtf8()};
+}
 
 class NkfOperationsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QByteArray path = (TestSupport::BinaryDir() + QStringLiteral("/libfakenkf.so")).toUtf8();
+        const QByteArray path =
+            (TestSupport::BinaryDir() + QStringLiteral("/libfakenkf.so")).toUtf8();
         nkf = CreateNkf(QString::fromUtf8(path));
         ASSERT_TRUE(nkf->GetEnabled());
         handle = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
@@ -68,12 +78,16 @@ TEST_F(NkfOperationsTest, EachOperationPassesItsOptionAndInputForm)
         QByteArray input;
     } rows[] = {
         {"ConvertToBytes", [&] { return R(nkf->ConvertToBytes(bytes, "-x")); }, 'b', "-x", bytes},
-        {"ConvertToRawByteString", [&] { return R(nkf->ConvertToRawByteString(bytes, "-x")); }, 'r', "-x", bytes},
-        {"ConvertToString(text)", [&] { return R(nkf->ConvertToString(text, "-x")); }, 't', "-x", utf8},
-        {"ConvertToString(bytes)", [&] { return R(nkf->ConvertToString(bytes, "-x")); }, 't', "-x", bytes},
+        {"ConvertToRawByteString", [&] { return R(nkf->ConvertToRawByteString(bytes, "-x")); }, 'r',
+         "-x", bytes},
+        {"ConvertToString(text)", [&] { return R(nkf->ConvertToString(text, "-x")); }, 't', "-x",
+         utf8},
+        {"ConvertToString(bytes)", [&] { return R(nkf->ConvertToString(bytes, "-x")); }, 't', "-x",
+         bytes},
         {"ToHiragana", [&] { return R(nkf->ToHiragana(text)); }, 't', "-wWx --hiragana", utf8},
         {"ToKatakana", [&] { return R(nkf->ToKatakana(text)); }, 't', "-wWx --katakana", utf8},
-        {"ToHankakuKatakana", [&] { return R(nkf->ToHankakuKatakana(text)); }, 't', "-wW -Z4", utf8},
+        {"ToHankakuKatakana", [&] { return R(nkf->ToHankakuKatakana(text)); }, 't', "-wW -Z4",
+         utf8},
         {"ToZenkakuKatakana", [&] { return R(nkf->ToZenkakuKatakana(text)); }, 't', "-wW -X", utf8},
         {"ToHankaku", [&] { return R(nkf->ToHankaku(text)); }, 't', "-wW -Z1", utf8},
         {"ToSjisBytes", [&] { return R(nkf->ToSjisBytes(bytes)); }, 'b', "-s", bytes},
@@ -82,25 +96,37 @@ TEST_F(NkfOperationsTest, EachOperationPassesItsOptionAndInputForm)
         {"ToSjisString(text)", [&] { return R(nkf->ToSjisString(text)); }, 'r', "-Ws", utf8},
         {"ToJisBytes", [&] { return R(nkf->ToJisBytes(bytes)); }, 'b', "-j", bytes},
         {"ToJisString(bytes)", [&] { return R(nkf->ToJisString(bytes)); }, 'r', "-j", bytes},
-        {"ToJisString(text)", [&] { return R(nkf->ToJisString(text)); }, 'r', "-Wj --ms-ucs-map", utf8},
+        {"ToJisString(text)", [&] { return R(nkf->ToJisString(text)); }, 'r', "-Wj --ms-ucs-map",
+         utf8},
         {"ToEucBytes", [&] { return R(nkf->ToEucBytes(bytes)); }, 'b', "-e", bytes},
         {"ToEucString(bytes)", [&] { return R(nkf->ToEucString(bytes)); }, 'r', "-e", bytes},
-        {"ToEucString(text)", [&] { return R(nkf->ToEucString(text)); }, 'r', "-We --ms-ucs-map", utf8},
+        {"ToEucString(text)", [&] { return R(nkf->ToEucString(text)); }, 'r', "-We --ms-ucs-map",
+         utf8},
         {"ToUTF8Bytes", [&] { return R(nkf->ToUTF8Bytes(bytes)); }, 'b', "-w", bytes},
         {"ToUTF8String(bytes)", [&] { return R(nkf->ToUTF8String(bytes)); }, 'r', "-w", bytes},
-        {"ToUTF8String(text)", [&] { return R(nkf->ToUTF8String(text)); }, 'r', "-Ww --ms-ucs-map", utf8},
-        {"ToUnicodeString(bytes)", [&] { return R(nkf->ToUnicodeString(bytes)); }, 't', "-w", bytes},
+        {"ToUTF8String(text)", [&] { return R(nkf->ToUTF8String(text)); }, 'r', "-Ww --ms-ucs-map",
+         utf8},
+        {"ToUnicodeString(bytes)", [&] { return R(nkf->ToUnicodeString(bytes)); }, 't', "-w",
+         bytes},
         {"ToUnicodeString(raw)", [&] { return R(nkf->ToUnicodeString(raw)); }, 't', "-w", bytes},
         {"B64DecodeToBytes", [&] { return R(nkf->B64DecodeToBytes(text)); }, 'b', "-mB", utf8},
-        {"B64DecodeToRawByteString", [&] { return R(nkf->B64DecodeToRawByteString(text)); }, 'r', "-mB", utf8},
+        {"B64DecodeToRawByteString", [&] { return R(nkf->B64DecodeToRawByteString(text)); }, 'r',
+         "-mB", utf8},
         {"QPDecodeToBytes", [&] { return R(nkf->QPDecodeToBytes(text)); }, 'b', "-mQ", utf8},
-        {"QPDecodeToRawByteString", [&] { return R(nkf->QPDecodeToRawByteString(text)); }, 'r', "-mQ", utf8},
-        {"B64HeaderEncodeJisBytes", [&] { return R(nkf->B64HeaderEncodeJisBytes(text)); }, 'b', "-MWj --ms-ucs-map", utf8},
-        {"B64HeaderEncodeJisString", [&] { return R(nkf->B64HeaderEncodeJisString(text)); }, 'r', "-MWj --ms-ucs-map", utf8},
-        {"B64HeaderEncodeUtf8Bytes", [&] { return R(nkf->B64HeaderEncodeUtf8Bytes(text)); }, 'b', "-MWw", utf8},
-        {"B64HeaderEncodeUtf8String", [&] { return R(nkf->B64HeaderEncodeUtf8String(text)); }, 'r', "-MWw", utf8},
-        {"B64HeaderDecodeString(text)", [&] { return R(nkf->B64HeaderDecodeString(text)); }, 't', "-mWw --ms-ucs-map", utf8},
-        {"B64HeaderDecodeString(raw)", [&] { return R(nkf->B64HeaderDecodeString(raw)); }, 't', "-mw --ms-ucs-map", bytes},
+        {"QPDecodeToRawByteString", [&] { return R(nkf->QPDecodeToRawByteString(text)); }, 'r',
+         "-mQ", utf8},
+        {"B64HeaderEncodeJisBytes", [&] { return R(nkf->B64HeaderEncodeJisBytes(text)); }, 'b',
+         "-MWj --ms-ucs-map", utf8},
+        {"B64HeaderEncodeJisString", [&] { return R(nkf->B64HeaderEncodeJisString(text)); }, 'r',
+         "-MWj --ms-ucs-map", utf8},
+        {"B64HeaderEncodeUtf8Bytes", [&] { return R(nkf->B64HeaderEncodeUtf8Bytes(text)); }, 'b',
+         "-MWw", utf8},
+        {"B64HeaderEncodeUtf8String", [&] { return R(nkf->B64HeaderEncodeUtf8String(text)); }, 'r',
+         "-MWw", utf8},
+        {"B64HeaderDecodeString(text)", [&] { return R(nkf->B64HeaderDecodeString(text)); }, 't',
+         "-mWw --ms-ucs-map", utf8},
+        {"B64HeaderDecodeString(raw)", [&] { return R(nkf->B64HeaderDecodeString(raw)); }, 't',
+         "-mw --ms-ucs-map", bytes},
     };
     for (const Row& row : rows) {
         reset(0);
@@ -108,7 +134,8 @@ TEST_F(NkfOperationsTest, EachOperationPassesItsOptionAndInputForm)
         EXPECT_EQ(result.kind, row.kind) << row.name;
         const QByteArray echoed = row.option + "|" + row.input;
         // A text result is the echo read as UTF-8.
-        EXPECT_EQ(result.bytes, row.kind == 't' ? QString::fromUtf8(echoed).toUtf8() : echoed) << row.name;
+        EXPECT_EQ(result.bytes, row.kind == 't' ? QString::fromUtf8(echoed).toUtf8() : echoed)
+            << row.name;
         EXPECT_EQ(Log(), "S:" + row.option + ";C:null:0;S:" + row.option + ";C:buf:" +
                              QByteArray::number(row.option.size() + 1 + row.input.size()) + ";")
             << row.name;
@@ -124,18 +151,24 @@ TEST_F(NkfOperationsTest, CodePageChoosesTheInputOption)
     } cases[] = {{932, "-wS"},   {1200, "-wW16L"}, {1201, "-wW16B"}, {20932, "-wE"}, {50220, "-wJ"},
                  {65001, "-wW"}, {0, "-w"},        {437, "-w"},      {1252, "-w"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(nkf->ToUnicodeString(bytes, c.codePage), QString::fromUtf8(c.option + "|abc")) << c.codePage;
-        EXPECT_EQ(nkf->ToUnicodeString(RawByteString(bytes), c.codePage), QString::fromUtf8(c.option + "|abc"))
+        EXPECT_EQ(nkf->ToUnicodeString(bytes, c.codePage), QString::fromUtf8(c.option + "|abc"))
+            << c.codePage;
+        EXPECT_EQ(nkf->ToUnicodeString(RawByteString(bytes), c.codePage),
+                  QString::fromUtf8(c.option + "|abc"))
             << c.codePage;
         EXPECT_EQ(IsEnabledCodePage(c.codePage), c.option != "-w") << c.codePage;
     }
     // The header encoders take the ISO-2022-JP form for 50220 only.
     for (int codePage : {65001, 932, 0, 20932}) {
-        EXPECT_EQ(nkf->B64HeaderEncodeBytes(QStringLiteral("x"), codePage), TBytes("-MWw|x")) << codePage;
-        EXPECT_EQ(nkf->B64HeaderEncodeString(QStringLiteral("x"), codePage), RawByteString("-MWw|x")) << codePage;
+        EXPECT_EQ(nkf->B64HeaderEncodeBytes(QStringLiteral("x"), codePage), TBytes("-MWw|x"))
+            << codePage;
+        EXPECT_EQ(nkf->B64HeaderEncodeString(QStringLiteral("x"), codePage),
+                  RawByteString("-MWw|x"))
+            << codePage;
     }
     EXPECT_EQ(nkf->B64HeaderEncodeBytes(QStringLiteral("x"), 50220), TBytes("-MWj --ms-ucs-map|x"));
-    EXPECT_EQ(nkf->B64HeaderEncodeString(QStringLiteral("x"), 50220), RawByteString("-MWj --ms-ucs-map|x"));
+    EXPECT_EQ(nkf->B64HeaderEncodeString(QStringLiteral("x"), 50220),
+              RawByteString("-MWj --ms-ucs-map|x"));
 }
 
 TEST_F(NkfOperationsTest, DecodeToStringReadsTheDecodedBytesWithTheCodePage)
@@ -178,7 +211,8 @@ TEST_F(NkfOperationsTest, EachFailureHasItsMessageAndLeavesTheConverterUsable)
     };
     for (const auto& c : cases) {
         reset(c.mode);
-        EXPECT_EQ(FailureOf([&] { nkf->ToSjisBytes("abc"); }), QString::fromUtf8(c.message)) << c.mode;
+        EXPECT_EQ(FailureOf([&] { nkf->ToSjisBytes("abc"); }), QString::fromUtf8(c.message))
+            << c.mode;
         EXPECT_EQ(Log(), QByteArray(c.log)) << c.mode;
     }
     reset(0);

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "support/Nkf.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -63,7 +63,8 @@ TEST(NkfTest, ConversionsAgreeWithDebiansNkf)
     // Shift_JIS with the Microsoft mapping holds half-width katakana and the
     // vendor characters; EUC-JP and ISO-2022-JP are tried on JIS X 0208 text.
     const QByteArray full = QStringLiteral("日本語のテキスト、ｶﾀｶﾅ ①髙 ABC\n").toUtf8();
-    const QByteArray common = QStringLiteral("日本語のテキスト、カタカナ「ＡＢＣ」～ ABC\n").toUtf8();
+    const QByteArray common =
+        QStringLiteral("日本語のテキスト、カタカナ「ＡＢＣ」～ ABC\n").toUtf8();
     struct Case {
         QByteArray option;
         QStringList nkfArgs;
@@ -76,14 +77,17 @@ TEST(NkfTest, ConversionsAgreeWithDebiansNkf)
     for (const Case& c : cases) {
         const QByteArray& utf8 = c.utf8;
         int rc = 0;
-        const QByteArray expected = TestSupport::Run(QStringLiteral("nkf"), c.nkfArgs, &rc, nullptr, utf8);
+        const QByteArray expected =
+            TestSupport::Run(QStringLiteral("nkf"), c.nkfArgs, &rc, nullptr, utf8);
         ASSERT_EQ(rc, 0);
         const QByteArray converted = nkf->ConvertToBytes(utf8, c.option);
         EXPECT_EQ(converted.toHex(), expected.toHex()) << c.option.constData();
         // And back to Unicode with the input encoding detected, half-width
         // katakana widened and the JIS code of ～ read as the wave dash.
-        const QByteArray back = TestSupport::Run(QStringLiteral("nkf"), {QStringLiteral("-w")}, &rc, nullptr, converted);
-        EXPECT_EQ(nkf->ConvertToString(converted, "-w"), QString::fromUtf8(back)) << c.option.constData();
+        const QByteArray back = TestSupport::Run(QStringLiteral("nkf"), {QStringLiteral("-w")}, &rc,
+                                                 nullptr, converted);
+        EXPECT_EQ(nkf->ConvertToString(converted, "-w"), QString::fromUtf8(back))
+            << c.option.constData();
     }
 }
 
