@@ -146,6 +146,39 @@ TEST_F(NkfLibraryTest, ByteOptionsAgreeWithNkfInEveryInputEncoding)
     EXPECT_GT(explained, 0);
 }
 
+TEST_F(NkfLibraryTest, EveryBmpCharacterMapsAsNkfMapsIt)
+{
+    // One character a line, C0 and C1 controls and surrogates left out.
+    QList<char32_t> chars;
+    QString lines;
+    for (char32_t c = 0x20; c < 0x10000; ++c) {
+        if (c == 0x7F || (c >= 0x80 && c < 0xA0) || (c >= 0xD800 && c < 0xE000))
+            continue;
+        chars.append(c);
+        lines += QString::fromUcs4(&c, 1) + QLatin1Char('\n');
+    }
+    const QByteArray input = lines.toUtf8();
+    for (const char* option : kTextOptions) {
+        if (QByteArray(option).contains('M') || QByteArray(option).contains('m'))
+            continue; // header words: the corpus tests
+        const QList<QByteArray> ours = nkf->ConvertToBytes(input, option).split('\n');
+        const QList<QByteArray> theirs = Nkf(option, input).split('\n');
+        ASSERT_EQ(ours.size(), theirs.size()) << option;
+        int differences = 0;
+        for (qsizetype i = 0; i < chars.size(); ++i) {
+            // nkf writes the private use area as ISO-2022-JP rows past 94, which that encoding does
+            // not have.
+            if (QByteArray(option).contains('j') && chars[i] >= 0xE000 && chars[i] < 0xE758)
+                continue;
+            if (ours[i] != theirs[i] && ++differences <= 5)
+                ADD_FAILURE() << option << " U+" << QByteArray::number(chars[i], 16).constData()
+                              << ": " << ours[i].toHex().constData() << " vs "
+                              << theirs[i].toHex().constData();
+        }
+        EXPECT_EQ(differences, 0) << option;
+    }
+}
+
 TEST_F(NkfLibraryTest, BodyDecodingKeepsTheBytesAndAgreesWithNkfOnceDeclared)
 {
     // Without an output encoding, -mB and -mQ return the decoded bytes as they
