@@ -1,60 +1,55 @@
 // Encoding conversions between the Japanese character sets and Unicode, with the
 // option letters of the Network Kanji Filter, built on ICU.
 //
-// Handled: the output encodings -w (UTF-8; -w8 with a byte-order mark, -w80
-// without), -w16L/-w16B, -s (Shift_JIS), -e (EUC-JP) and -j (ISO-2022-JP); the
-// input declarations -W, -W16L, -W16B, -S, -E and -J (without one the input
-// encoding is detected); --ms-ucs-map (Microsoft mapping for Shift_JIS and
-// EUC-JP) and -x (keep half-width katakana, which this converter always does).
-// Other NKF options are accepted by SetNkfOption, and a conversion that needs one
-// of them is refused.
+// Output encodings: -w (UTF-8; -w8 with a byte-order mark, -w80 without),
+// -w16, -w16L, -w16B (UTF-16), -s (Shift_JIS), -e (EUC-JP), -j (ISO-2022-JP);
+// UTF-8 when none is given. Input encodings: -W, -W16L, -W16B, -S, -E, -J; when
+// none is given the input's encoding is detected.
+// MIME: header words in the input are decoded unless -m0 is given; -mB and -mQ
+// read the whole input as Base64 or quoted-printable (without an output encoding
+// the decoded bytes are returned as they are); -M writes the output as Base64
+// header words.
+// Width and kana: half-width katakana are widened unless -x is given (-X asks
+// for it explicitly); -Z narrows full-width letters, digits and symbols, -Z1 the
+// ideographic space to one space, -Z2 to two, -Z3 writes >, <, " and & as HTML
+// entities, -Z4 narrows full-width katakana; --hiragana and --katakana (or -h1,
+// -h2) convert between the kana sets.
+// --ms-ucs-map: the Microsoft mapping between Unicode and the JIS codes.
+// Any other option is refused.
 
 #include "nkf32.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/utypes.h>
+#include "Charsets.h"
+#include "Mime.h"
+#include "Width.h"
 
+#include <cctype>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
-enum class Enc { Unknown, Utf8, Utf8Bom, Utf16LE, Utf16BE, Sjis, Euc, Jis };
+using namespace nkf32;
+
+enum class MimeDecode { Header, Off, Base64, QuotedPrintable };
 
 struct Options {
     Enc output = Enc::Utf8;
     bool outputSet = false;
     Enc input = Enc::Unknown;
     bool msUcsMap = false;
-    bool unsupported = false; // an option this converter does not carry out
+    MimeDecode mimeDecode = MimeDecode::Header;
+    bool mimeEncode = false;
+    bool keepHalfwidthKana = false;
+    bool narrow = false;
+    NarrowOptions narrowOptions;
+    int kana = 0; // 1: to hiragana, 2: to katakana
 };
 
 Options gOptions;
 
-const char* IcuName(Enc enc, bool ms)
-{
-    switch (enc) {
-    case Enc::Utf8:
-    case Enc::Utf8Bom:
-        return "UTF-8";
-    case Enc::Utf16LE:
-        return "UTF-16LE";
-    case Enc::Utf16BE:
-        return "UTF-16BE";
-    case Enc::Sjis:
-        return ms ? "windows-31j" : "Shift_JIS";
-    case Enc::Euc:
-        return ms ? "ibm-33722_P12A_P12A-2009_U2" : "EUC-JP";
-    case Enc::Jis:
-        return "ISO-2022-JP";
-    case Enc::Unknown:
-        break;
-    }
-    return nullptr;
-}
-
-bool ParseEncodingSuffix(const std::string& rest, bool output, Enc& enc)
+// The digits and letters after w or W: UTF-8 or UTF-16 with byte order and mark.
+bool ParseUnicodeSuffix(const std::string& rest, bool output, Enc& enc)
 {
     if (rest.empty() || rest == "8" || rest == "80")
         enc = output && rest == "8" ? Enc::Utf8Bom : Enc::Utf8;
@@ -67,40 +62,45 @@ bool ParseEncodingSuffix(const std::string& rest, bool output, Enc& enc)
     return true;
 }
 
-// One option word, such as "-wW16L" or "--ms-ucs-map".
+bool ParseLongOption(const std::string& name, Options& o)
+{
+    if (name == "ms-ucs-map")
+        o.msUcsMap = true;
+    else if (name == "hiragana")
+        o.kana = 1;
+    else if (name == "katakana")
+        o.kana = 2;
+    else
+        return false;
+    return true;
+}
+
+// One option word, such as "-wW16L", "-MWj" or "--ms-ucs-map".
 bool ParseWord(const std::string& word, Options& o)
 {
-    if (word.rfind("--", 0) == 0) {
-        const std::string name = word.substr(2);
-        if (name == "ms-ucs-map") {
-            o.msUcsMap = true;
-            return true;
-        }
-        static const char* const known[] = {"hiragana", "katakana", "katakana-hiragana",
-                                            "cp932", "no-cp932", "cp932inv", "fb-skip",
-                                            "fb-html", "prefix", "guess", "overwrite"};
-        for (const char* k : known) {
-            if (name.rfind(k, 0) == 0) {
-                o.unsupported = true;
-                return true;
-            }
-        }
-        return false;
-    }
+    if (word.rfind("--", 0) == 0)
+        return ParseLongOption(word.substr(2), o);
     if (word.size() < 2 || word[0] != '-')
         return false;
     std::size_t i = 1;
+    auto next = [&](char c) {
+        if (i < word.size() && word[i] == c) {
+            ++i;
+            return true;
+        }
+        return false;
+    };
     while (i < word.size()) {
         const char c = word[i++];
         switch (c) {
         case 'w':
         case 'W': {
             std::size_t j = i;
-            while (j < word.size() && (isdigit(static_cast<unsigned char>(word[j])) ||
+            while (j < word.size() && (std::isdigit(static_cast<unsigned char>(word[j])) ||
                                        word[j] == 'L' || word[j] == 'B'))
                 ++j;
             Enc enc;
-            if (!ParseEncodingSuffix(word.substr(i, j - i), c == 'w', enc))
+            if (!ParseUnicodeSuffix(word.substr(i, j - i), c == 'w', enc))
                 return false;
             i = j;
             if (c == 'w') {
@@ -133,17 +133,45 @@ bool ParseWord(const std::string& word, Options& o)
             o.input = Enc::Jis;
             break;
         case 'x':
+            o.keepHalfwidthKana = true;
             break;
         case 'X':
-        case 'M':
+            o.keepHalfwidthKana = false;
+            break;
         case 'm':
+            if (next('B'))
+                o.mimeDecode = MimeDecode::Base64;
+            else if (next('Q'))
+                o.mimeDecode = MimeDecode::QuotedPrintable;
+            else if (next('0'))
+                o.mimeDecode = MimeDecode::Off;
+            else
+                o.mimeDecode = MimeDecode::Header;
+            break;
+        case 'M':
+            next('B');
+            o.mimeEncode = true;
+            break;
         case 'Z':
-        case 'h':
-            // Width, kana and MIME conversions: known, not carried out here.
-            while (i < word.size() && (isdigit(static_cast<unsigned char>(word[i])) ||
-                                       word[i] == 'B' || word[i] == 'Q' || word[i] == 'N'))
-                ++i;
-            o.unsupported = true;
+            o.narrow = true;
+            if (next('1'))
+                o.narrowOptions.spaces = 1;
+            else if (next('2'))
+                o.narrowOptions.spaces = 2;
+            else if (next('3'))
+                o.narrowOptions.entities = true;
+            else if (next('4'))
+                o.narrowOptions.kana = true;
+            else
+                next('0');
+            break;
+        case 'h': // -h1 (or -h) to hiragana, -h2 to katakana
+            if (next('2')) {
+                o.kana = 2;
+            } else {
+                next('1');
+                o.kana = 1;
+            }
             break;
         default:
             return false;
@@ -152,104 +180,59 @@ bool ParseWord(const std::string& word, Options& o)
     return true;
 }
 
-bool IsValidUtf8(const unsigned char* p, std::size_t n)
+std::string Convert(const Options& o, const std::string& in)
 {
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > n)
-            return false;
-        for (std::size_t k = 1; k < len; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += len;
+    const bool unicodeOutput = o.output == Enc::Utf8 || o.output == Enc::Utf8Bom ||
+                               o.output == Enc::Utf16LE || o.output == Enc::Utf16BE;
+    const Mapping map{o.msUcsMap, unicodeOutput, o.output == Enc::Euc};
+    std::string bytes = in;
+    if (o.mimeDecode == MimeDecode::Base64)
+        bytes = DecodeBase64Body(in);
+    else if (o.mimeDecode == MimeDecode::QuotedPrintable)
+        bytes = DecodeQuotedPrintableBody(in);
+
+    // A body decoded without an output encoding is returned as it is, so that
+    // the caller reads it in the encoding it knows the body to have.
+    const bool filters = o.mimeEncode || o.narrow || o.kana || o.input != Enc::Unknown;
+    if ((o.mimeDecode == MimeDecode::Base64 || o.mimeDecode == MimeDecode::QuotedPrintable) &&
+        !o.outputSet && !filters)
+        return bytes;
+
+    const bool utf16 = o.input == Enc::Utf16LE || o.input == Enc::Utf16BE;
+    std::vector<MimePart> parts;
+    if (o.mimeDecode == MimeDecode::Header && !utf16)
+        parts = SplitHeaderWords(bytes, map);
+    else
+        parts.push_back(MimePart{false, bytes, {}});
+
+    Enc input = o.input;
+    if (input == Enc::Unknown) {
+        std::string raw;
+        for (const MimePart& part : parts)
+            raw += part.raw;
+        input = Detect(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
     }
-    return true;
-}
-
-bool IsValidEuc(const unsigned char* p, std::size_t n)
-{
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-        } else if (c == 0x8E) {
-            if (i + 1 >= n || p[i + 1] < 0xA1 || p[i + 1] > 0xDF)
-                return false;
-            i += 2;
-        } else if (c == 0x8F) {
-            if (i + 2 >= n || p[i + 1] < 0xA1 || p[i + 2] < 0xA1)
-                return false;
-            i += 3;
-        } else if (c >= 0xA1 && c <= 0xFE) {
-            if (i + 1 >= n || p[i + 1] < 0xA1 || p[i + 1] > 0xFE)
-                return false;
-            i += 2;
-        } else {
-            return false;
-        }
+    Text text;
+    for (const MimePart& part : parts) {
+        if (part.decoded)
+            text.insert(text.end(), part.text.begin(), part.text.end());
+        else
+            Decode(input, reinterpret_cast<const unsigned char*>(part.raw.data()), part.raw.size(),
+                   map, text);
     }
-    return true;
-}
 
-Enc Detect(const unsigned char* p, std::size_t n)
-{
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
-        return Enc::Utf8;
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
-        return Enc::Utf16LE;
-    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
-        return Enc::Utf16BE;
-    if (std::memchr(p, 0x1B, n))
-        return Enc::Jis;
-    if (IsValidUtf8(p, n))
-        return Enc::Utf8;
-    if (IsValidEuc(p, n))
-        return Enc::Euc;
-    return Enc::Sjis;
-}
+    if (!o.keepHalfwidthKana)
+        WidenKana(text);
+    if (o.narrow)
+        Narrow(text, o.narrowOptions);
+    if (o.kana)
+        ConvertKana(text, o.kana == 1);
 
-bool Convert(const Options& o, const char* in, std::size_t inSize, std::string& out)
-{
-    if (o.unsupported)
-        return false;
-    const Enc inEnc =
-        o.input != Enc::Unknown ? o.input : Detect(reinterpret_cast<const unsigned char*>(in), inSize);
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* from = ucnv_open(IcuName(inEnc, o.msUcsMap || inEnc == Enc::Sjis), &status);
-    if (U_FAILURE(status))
-        return false;
-    // Strip an input byte-order mark; the output carries one only for -w8.
-    std::size_t skip = 0;
-    if (inEnc == Enc::Utf8 && inSize >= 3 && std::memcmp(in, "\xEF\xBB\xBF", 3) == 0)
-        skip = 3;
-    else if ((inEnc == Enc::Utf16LE && inSize >= 2 && std::memcmp(in, "\xFF\xFE", 2) == 0) ||
-             (inEnc == Enc::Utf16BE && inSize >= 2 && std::memcmp(in, "\xFE\xFF", 2) == 0))
-        skip = 2;
-    ucnv_setToUCallBack(from, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
-    std::vector<UChar> wide((inSize - skip) * 2 + 4);
-    const int32_t wlen = ucnv_toUChars(from, wide.data(), static_cast<int32_t>(wide.size()),
-                                       in + skip, static_cast<int32_t>(inSize - skip), &status);
-    ucnv_close(from);
-    if (U_FAILURE(status))
-        return false;
-
-    status = U_ZERO_ERROR;
-    UConverter* to = ucnv_open(IcuName(o.output, o.msUcsMap || o.output == Enc::Sjis), &status);
-    if (U_FAILURE(status))
-        return false;
-    out.assign(static_cast<std::size_t>(wlen) * 4 + 16, '\0');
-    int32_t len = ucnv_fromUChars(to, out.data(), static_cast<int32_t>(out.size()), wide.data(),
-                                  wlen, &status);
-    ucnv_close(to);
-    if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
-        return false;
-    out.resize(static_cast<std::size_t>(len));
-    if (o.output == Enc::Utf8Bom)
-        out.insert(0, "\xEF\xBB\xBF");
-    return true;
+    if (o.mimeEncode)
+        return EncodeHeaderWords(text, o.output, map);
+    std::string out;
+    Encode(o.output, text, map, out);
+    return out;
 }
 
 } // namespace
@@ -258,7 +241,7 @@ extern "C" __attribute__((visibility("default"))) int SetNkfOption(const char* o
 {
     Options o;
     if (option) {
-        std::string text(option);
+        const std::string text(option);
         std::size_t i = 0;
         while (i < text.size()) {
             while (i < text.size() && text[i] == ' ')
@@ -281,8 +264,8 @@ NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in, u
     if (!written || (!in && inSize > 0))
         return 0;
     std::string result;
-    if (inSize > 0 && !Convert(gOptions, in, inSize, result))
-        return 0;
+    if (inSize > 0)
+        result = Convert(gOptions, std::string(in, inSize));
     *written = static_cast<uint32_t>(result.size());
     if (!out && outSize == 0)
         return 1;
@@ -292,9 +275,8 @@ NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in, u
     return 1;
 }
 
-extern "C" __attribute__((visibility("default"))) int GetNkfVersionSafeW(char16_t* out,
-                                                                         uint32_t size,
-                                                                         uint32_t* needed)
+extern "C" __attribute__((visibility("default"))) int
+GetNkfVersionSafeW(char16_t* out, uint32_t size, uint32_t* needed)
 {
     static const char16_t version[] = u"2.1.5";
     const uint32_t length = sizeof version / sizeof version[0] - 1;

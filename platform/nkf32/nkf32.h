@@ -16,8 +16,7 @@ int SetNkfOption(const char* option);
  * `outSize` 0 it only stores the size the output needs in `*written`. Returns
  * non-zero on success, 0 when the input cannot be converted with these options or
  * `out` is too small. */
-int NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in,
-                   uint32_t inSize);
+int NkfConvertSafe(char* out, uint32_t outSize, uint32_t* written, const char* in, uint32_t inSize);
 
 /* The library's version as UTF-16 text without a terminator. With `size` smaller
  * than the text it stores the needed size in characters and, unless `size` is 0,

@@ -20,6 +20,30 @@ QString ExecutableDir()
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
+constexpr int kCodePageJis = 50220;
+
+// The input option of ToUnicodeString for a code page; the library detects the
+// encoding of any other.
+QByteArray UnicodeOption(int CodePage)
+{
+    switch (CodePage) {
+    case 932:
+        return "-wS";
+    case 1200:
+        return "-wW16L";
+    case 1201:
+        return "-wW16B";
+    case 20932:
+        return "-wE";
+    case kCodePageJis:
+        return "-wJ";
+    case 65001:
+        return "-wW";
+    default:
+        return "-w";
+    }
+}
+
 QString RemoveTrailingNuls(QString text)
 {
     while (!text.isEmpty() && text.back() == QChar(0))
@@ -70,20 +94,28 @@ void* TNkfDllAutoHandle::GetProc(const char* name) const
 }
 
 TNkf::TNkf(const QString& DllPath)
-    : FNkfDllAutoHandle(std::make_unique<TNkfDllAutoHandle>(DllPath.isEmpty() ? kDefaultName : DllPath))
+    : FNkfDllAutoHandle(
+          std::make_unique<TNkfDllAutoHandle>(DllPath.isEmpty() ? kDefaultName : DllPath))
 {
 }
 
-bool TNkf::GetEnabled() { return FNkfDllAutoHandle->GetEnabled(); }
+bool TNkf::GetEnabled()
+{
+    return FNkfDllAutoHandle->GetEnabled();
+}
 
-int TNkf::Init() { return GetEnabled() ? 0 : -1; }
+int TNkf::Init()
+{
+    return GetEnabled() ? 0 : -1;
+}
 
 QString TNkf::GetNkfVersion()
 {
     QString result;
     if (!GetEnabled())
         return result;
-    auto fn = reinterpret_cast<GetNkfVersionSafeWFn>(FNkfDllAutoHandle->GetProc("GetNkfVersionSafeW"));
+    auto fn =
+        reinterpret_cast<GetNkfVersionSafeWFn>(FNkfDllAutoHandle->GetProc("GetNkfVersionSafeW"));
     if (!fn)
         return result;
     std::uint32_t needed = 0;
@@ -94,7 +126,7 @@ QString TNkf::GetNkfVersion()
     return result;
 }
 
-QByteArray TNkf::ConvertToBytes(const QByteArray& Bytes, const QByteArray& Option)
+TBytes TNkf::ConvertToBytes(const TBytes& Bytes, const QByteArray& Option)
 {
     if (Bytes.isEmpty())
         return QByteArray();
@@ -121,9 +153,9 @@ QByteArray TNkf::ConvertToBytes(const QByteArray& Bytes, const QByteArray& Optio
     return result;
 }
 
-QString TNkf::ConvertToString(const QByteArray& Bytes, const QByteArray& Option)
+RawByteString TNkf::ConvertToRawByteString(const TBytes& Bytes, const QByteArray& Option)
 {
-    return RemoveTrailingNuls(QString::fromUtf8(ConvertToBytes(Bytes, Option)));
+    return BytesToRawByteString(ConvertToBytes(Bytes, Option));
 }
 
 QString TNkf::ConvertToString(const QString& Text, const QByteArray& Option)
@@ -131,7 +163,205 @@ QString TNkf::ConvertToString(const QString& Text, const QByteArray& Option)
     return ConvertToString(Text.toUtf8(), Option);
 }
 
-INkfPtr CreateNkf(const QString& DllPath) { return std::make_shared<TNkf>(DllPath); }
+QString TNkf::ConvertToString(const TBytes& Bytes, const QByteArray& Option)
+{
+    return RemoveTrailingNuls(QString::fromUtf8(ConvertToBytes(Bytes, Option)));
+}
+
+QString TNkf::ToHiragana(const QString& Text)
+{
+    return ConvertToString(Text, "-wWx --hiragana");
+}
+QString TNkf::ToKatakana(const QString& Text)
+{
+    return ConvertToString(Text, "-wWx --katakana");
+}
+QString TNkf::ToHankakuKatakana(const QString& Text)
+{
+    return ConvertToString(Text, "-wW -Z4");
+}
+QString TNkf::ToZenkakuKatakana(const QString& Text)
+{
+    return ConvertToString(Text, "-wW -X");
+}
+QString TNkf::ToHankaku(const QString& Text)
+{
+    return ConvertToString(Text, "-wW -Z1");
+}
+
+TBytes TNkf::ToSjisBytes(const TBytes& Bytes)
+{
+    return ConvertToBytes(Bytes, "-s");
+}
+RawByteString TNkf::ToSjisString(const TBytes& Bytes)
+{
+    return ConvertToRawByteString(Bytes, "-s");
+}
+RawByteString TNkf::ToSjisString(const RawByteString& Str)
+{
+    return ConvertToRawByteString(Str.Data, "-s");
+}
+RawByteString TNkf::ToSjisString(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-Ws");
+}
+
+TBytes TNkf::ToJisBytes(const TBytes& Bytes)
+{
+    return ConvertToBytes(Bytes, "-j");
+}
+RawByteString TNkf::ToJisString(const TBytes& Bytes)
+{
+    return ConvertToRawByteString(Bytes, "-j");
+}
+RawByteString TNkf::ToJisString(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-Wj --ms-ucs-map");
+}
+
+TBytes TNkf::ToEucBytes(const TBytes& Bytes)
+{
+    return ConvertToBytes(Bytes, "-e");
+}
+RawByteString TNkf::ToEucString(const TBytes& Bytes)
+{
+    return ConvertToRawByteString(Bytes, "-e");
+}
+RawByteString TNkf::ToEucString(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-We --ms-ucs-map");
+}
+
+TBytes TNkf::ToUTF8Bytes(const TBytes& Bytes)
+{
+    return ConvertToBytes(Bytes, "-w");
+}
+RawByteString TNkf::ToUTF8String(const TBytes& Bytes)
+{
+    return ConvertToRawByteString(Bytes, "-w");
+}
+RawByteString TNkf::ToUTF8String(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-Ww --ms-ucs-map");
+}
+
+QString TNkf::ToUnicodeString(const TBytes& Bytes)
+{
+    return ConvertToString(Bytes, "-w");
+}
+QString TNkf::ToUnicodeString(const RawByteString& Str)
+{
+    return ConvertToString(Str.Data, "-w");
+}
+
+QString TNkf::ToUnicodeString(const TBytes& Bytes, int CodePage)
+{
+    return ConvertToString(Bytes, UnicodeOption(CodePage));
+}
+
+QString TNkf::ToUnicodeString(const RawByteString& Str, int CodePage)
+{
+    return ToUnicodeString(Str.Data, CodePage);
+}
+
+TBytes TNkf::B64DecodeToBytes(const QString& Text)
+{
+    return ConvertToBytes(Text.toUtf8(), "-mB");
+}
+RawByteString TNkf::B64DecodeToRawByteString(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-mB");
+}
+
+QString TNkf::B64DecodeToString(const QString& Text, int CodePage)
+{
+    const TBytes bytes = B64DecodeToBytes(Text);
+    return RemoveTrailingNuls(CodePage == 0 ? ToUnicodeString(bytes)
+                                            : ToUnicodeString(bytes, CodePage));
+}
+
+TBytes TNkf::QPDecodeToBytes(const QString& Text)
+{
+    return ConvertToBytes(Text.toUtf8(), "-mQ");
+}
+RawByteString TNkf::QPDecodeToRawByteString(const QString& Text)
+{
+    return ConvertToRawByteString(Text.toUtf8(), "-mQ");
+}
+
+QString TNkf::QPDecodeToString(const QString& Text, int CodePage)
+{
+    const TBytes bytes = QPDecodeToBytes(Text);
+    return RemoveTrailingNuls(CodePage == 0 ? ToUnicodeString(bytes)
+                                            : ToUnicodeString(bytes, CodePage));
+}
+
+TBytes TNkf::B64HeaderEncodeJisBytes(const QString& Text)
+{
+    return ConvertToBytes(Text.toUtf8(), "-MWj --ms-ucs-map");
+}
+
+RawByteString TNkf::B64HeaderEncodeJisString(const QString& Text)
+{
+    return BytesToRawByteString(B64HeaderEncodeJisBytes(Text));
+}
+
+TBytes TNkf::B64HeaderEncodeUtf8Bytes(const QString& Text)
+{
+    return ConvertToBytes(Text.toUtf8(), "-MWw");
+}
+
+RawByteString TNkf::B64HeaderEncodeUtf8String(const QString& Text)
+{
+    return BytesToRawByteString(B64HeaderEncodeUtf8Bytes(Text));
+}
+
+TBytes TNkf::B64HeaderEncodeBytes(const QString& Text, int CodePage)
+{
+    return CodePage == kCodePageJis ? B64HeaderEncodeJisBytes(Text)
+                                    : B64HeaderEncodeUtf8Bytes(Text);
+}
+
+RawByteString TNkf::B64HeaderEncodeString(const QString& Text, int CodePage)
+{
+    return CodePage == kCodePageJis ? B64HeaderEncodeJisString(Text)
+                                    : B64HeaderEncodeUtf8String(Text);
+}
+
+QString TNkf::B64HeaderDecodeString(const QString& Text)
+{
+    return ConvertToString(Text.toUtf8(), "-mWw --ms-ucs-map");
+}
+
+QString TNkf::B64HeaderDecodeString(const RawByteString& Str)
+{
+    return ConvertToString(Str.Data, "-mw --ms-ucs-map");
+}
+
+RawByteString BytesToRawByteString(const TBytes& Bytes)
+{
+    return RawByteString(Bytes);
+}
+
+bool IsEnabledCodePage(int CodePage)
+{
+    switch (CodePage) {
+    case 932:
+    case 1200:
+    case 1201:
+    case 20932:
+    case kCodePageJis:
+    case 65001:
+        return true;
+    default:
+        return false;
+    }
+}
+
+INkfPtr CreateNkf(const QString& DllPath)
+{
+    return std::make_shared<TNkf>(DllPath);
+}
 
 TNkfSingleton* TNkfSingleton::GetInstance()
 {

@@ -36,14 +36,72 @@ private:
     void* FHandle = nullptr;
 };
 
+// Bytes with no code-page meaning, kept apart from TBytes so that the
+// operations can take either. The bytes are those of Data, unchanged.
+struct RawByteString {
+    RawByteString() = default;
+    explicit RawByteString(QByteArray data) : Data(std::move(data)) {}
+    bool operator==(const RawByteString&) const = default;
+    QByteArray Data;
+};
+
+// A byte array: the input and output of the byte conversions.
+using TBytes = QByteArray;
+
+// The bytes unchanged, as a byte string.
+RawByteString BytesToRawByteString(const TBytes& Bytes);
+// Whether ToUnicodeString has an input option of its own for the code page:
+// 932, 1200, 1201, 20932, 50220 and 65001.
+bool IsEnabledCodePage(int CodePage);
+
+// The converter. Every operation that converts ends in ConvertToBytes with the
+// options of the Network Kanji Filter; text results are read as UTF-8 and lose
+// their trailing NUL characters.
 class INkf {
 public:
     virtual ~INkf() = default;
     virtual bool GetEnabled() = 0;
     virtual QString GetNkfVersion() = 0;
-    virtual QByteArray ConvertToBytes(const QByteArray& Bytes, const QByteArray& Option) = 0;
-    virtual QString ConvertToString(const QByteArray& Bytes, const QByteArray& Option) = 0;
+    virtual TBytes ConvertToBytes(const TBytes& Bytes, const QByteArray& Option) = 0;
+    virtual RawByteString ConvertToRawByteString(const TBytes& Bytes, const QByteArray& Option) = 0;
     virtual QString ConvertToString(const QString& Text, const QByteArray& Option) = 0;
+    virtual QString ConvertToString(const TBytes& Bytes, const QByteArray& Option) = 0;
+    virtual QString ToHiragana(const QString& Text) = 0;
+    virtual QString ToKatakana(const QString& Text) = 0;
+    virtual QString ToHankakuKatakana(const QString& Text) = 0;
+    virtual QString ToZenkakuKatakana(const QString& Text) = 0;
+    virtual QString ToHankaku(const QString& Text) = 0;
+    virtual TBytes ToSjisBytes(const TBytes& Bytes) = 0;
+    virtual RawByteString ToSjisString(const TBytes& Bytes) = 0;
+    virtual RawByteString ToSjisString(const RawByteString& Str) = 0;
+    virtual RawByteString ToSjisString(const QString& Text) = 0;
+    virtual TBytes ToJisBytes(const TBytes& Bytes) = 0;
+    virtual RawByteString ToJisString(const TBytes& Bytes) = 0;
+    virtual RawByteString ToJisString(const QString& Text) = 0;
+    virtual TBytes ToEucBytes(const TBytes& Bytes) = 0;
+    virtual RawByteString ToEucString(const TBytes& Bytes) = 0;
+    virtual RawByteString ToEucString(const QString& Text) = 0;
+    virtual TBytes ToUTF8Bytes(const TBytes& Bytes) = 0;
+    virtual RawByteString ToUTF8String(const TBytes& Bytes) = 0;
+    virtual RawByteString ToUTF8String(const QString& Text) = 0;
+    virtual QString ToUnicodeString(const TBytes& Bytes) = 0;
+    virtual QString ToUnicodeString(const RawByteString& Str) = 0;
+    virtual QString ToUnicodeString(const TBytes& Bytes, int CodePage) = 0;
+    virtual QString ToUnicodeString(const RawByteString& Str, int CodePage) = 0;
+    virtual TBytes B64DecodeToBytes(const QString& Text) = 0;
+    virtual RawByteString B64DecodeToRawByteString(const QString& Text) = 0;
+    virtual QString B64DecodeToString(const QString& Text, int CodePage) = 0;
+    virtual TBytes QPDecodeToBytes(const QString& Text) = 0;
+    virtual RawByteString QPDecodeToRawByteString(const QString& Text) = 0;
+    virtual QString QPDecodeToString(const QString& Text, int CodePage) = 0;
+    virtual TBytes B64HeaderEncodeJisBytes(const QString& Text) = 0;
+    virtual RawByteString B64HeaderEncodeJisString(const QString& Text) = 0;
+    virtual TBytes B64HeaderEncodeUtf8Bytes(const QString& Text) = 0;
+    virtual RawByteString B64HeaderEncodeUtf8String(const QString& Text) = 0;
+    virtual TBytes B64HeaderEncodeBytes(const QString& Text, int CodePage) = 0;
+    virtual RawByteString B64HeaderEncodeString(const QString& Text, int CodePage) = 0;
+    virtual QString B64HeaderDecodeString(const QString& Text) = 0;
+    virtual QString B64HeaderDecodeString(const RawByteString& Str) = 0;
     // 0 when the library is loaded, -1 when not. Makes no library call.
     virtual int Init() = 0;
 };
@@ -55,9 +113,46 @@ public:
 
     bool GetEnabled() override;
     QString GetNkfVersion() override;
-    QByteArray ConvertToBytes(const QByteArray& Bytes, const QByteArray& Option) override;
-    QString ConvertToString(const QByteArray& Bytes, const QByteArray& Option) override;
+    TBytes ConvertToBytes(const TBytes& Bytes, const QByteArray& Option) override;
+    RawByteString ConvertToRawByteString(const TBytes& Bytes, const QByteArray& Option) override;
     QString ConvertToString(const QString& Text, const QByteArray& Option) override;
+    QString ConvertToString(const TBytes& Bytes, const QByteArray& Option) override;
+    QString ToHiragana(const QString& Text) override;
+    QString ToKatakana(const QString& Text) override;
+    QString ToHankakuKatakana(const QString& Text) override;
+    QString ToZenkakuKatakana(const QString& Text) override;
+    QString ToHankaku(const QString& Text) override;
+    TBytes ToSjisBytes(const TBytes& Bytes) override;
+    RawByteString ToSjisString(const TBytes& Bytes) override;
+    RawByteString ToSjisString(const RawByteString& Str) override;
+    RawByteString ToSjisString(const QString& Text) override;
+    TBytes ToJisBytes(const TBytes& Bytes) override;
+    RawByteString ToJisString(const TBytes& Bytes) override;
+    RawByteString ToJisString(const QString& Text) override;
+    TBytes ToEucBytes(const TBytes& Bytes) override;
+    RawByteString ToEucString(const TBytes& Bytes) override;
+    RawByteString ToEucString(const QString& Text) override;
+    TBytes ToUTF8Bytes(const TBytes& Bytes) override;
+    RawByteString ToUTF8String(const TBytes& Bytes) override;
+    RawByteString ToUTF8String(const QString& Text) override;
+    QString ToUnicodeString(const TBytes& Bytes) override;
+    QString ToUnicodeString(const RawByteString& Str) override;
+    QString ToUnicodeString(const TBytes& Bytes, int CodePage) override;
+    QString ToUnicodeString(const RawByteString& Str, int CodePage) override;
+    TBytes B64DecodeToBytes(const QString& Text) override;
+    RawByteString B64DecodeToRawByteString(const QString& Text) override;
+    QString B64DecodeToString(const QString& Text, int CodePage) override;
+    TBytes QPDecodeToBytes(const QString& Text) override;
+    RawByteString QPDecodeToRawByteString(const QString& Text) override;
+    QString QPDecodeToString(const QString& Text, int CodePage) override;
+    TBytes B64HeaderEncodeJisBytes(const QString& Text) override;
+    RawByteString B64HeaderEncodeJisString(const QString& Text) override;
+    TBytes B64HeaderEncodeUtf8Bytes(const QString& Text) override;
+    RawByteString B64HeaderEncodeUtf8String(const QString& Text) override;
+    TBytes B64HeaderEncodeBytes(const QString& Text, int CodePage) override;
+    RawByteString B64HeaderEncodeString(const QString& Text, int CodePage) override;
+    QString B64HeaderDecodeString(const QString& Text) override;
+    QString B64HeaderDecodeString(const RawByteString& Str) override;
     int Init() override;
 
 private:

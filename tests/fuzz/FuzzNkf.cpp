@@ -1,5 +1,6 @@
-// The converter library's conversion: the first byte picks the options, the
-// rest is the input. Measuring and converting must agree on the size, and the
+// The converter library's conversion: the first byte picks the options (the
+// encodings, MIME decoding and encoding, width and kana conversions), the rest
+// is the input. Measuring and converting must agree on the size, and the
 // library must never write past the buffer it is given.
 #include "nkf32.h"
 
@@ -9,8 +10,43 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const char* const kOptions[] = {"-w",     "-s",  "-e",  "-j",  "-Ws -x", "-We -x",
-                                           "-Wj -x", "-Ww", "-Sw", "-Ew", "-Jw",    "-w16L"};
+    static const char* const kOptions[] = {"-w",
+                                           "-s",
+                                           "-e",
+                                           "-j",
+                                           "-Ws -x",
+                                           "-We -x",
+                                           "-Wj -x",
+                                           "-Ww",
+                                           "-Sw",
+                                           "-Ew",
+                                           "-Jw",
+                                           "-w16L",
+                                           "-wWx --hiragana",
+                                           "-wWx --katakana",
+                                           "-wW -Z4",
+                                           "-wW -X",
+                                           "-wW -Z1",
+                                           "-Ws",
+                                           "-Wj --ms-ucs-map",
+                                           "-We --ms-ucs-map",
+                                           "-Ww --ms-ucs-map",
+                                           "-wS",
+                                           "-wW16L",
+                                           "-wW16B",
+                                           "-wE",
+                                           "-wJ",
+                                           "-wW",
+                                           "-mB",
+                                           "-mQ",
+                                           "-MWj --ms-ucs-map",
+                                           "-MWw",
+                                           "-mWw --ms-ucs-map",
+                                           "-mw --ms-ucs-map",
+                                           "-mB -S -w",
+                                           "-wW -Z3",
+                                           "-Mj",
+                                           "-Me -Z2"};
     if (size == 0)
         return 0;
     const char* option = kOptions[data[0] % (sizeof kOptions / sizeof kOptions[0])];

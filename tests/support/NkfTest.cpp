@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "support/Nkf.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -63,25 +63,31 @@ TEST(NkfTest, ConversionsAgreeWithDebiansNkf)
     // Shift_JIS with the Microsoft mapping holds half-width katakana and the
     // vendor characters; EUC-JP and ISO-2022-JP are tried on JIS X 0208 text.
     const QByteArray full = QStringLiteral("日本語のテキスト、ｶﾀｶﾅ ①髙 ABC\n").toUtf8();
-    const QByteArray common = QStringLiteral("日本語のテキスト、カタカナ「ＡＢＣ」～ ABC\n").toUtf8();
+    const QByteArray common =
+        QStringLiteral("日本語のテキスト、カタカナ「ＡＢＣ」～ ABC\n").toUtf8();
     struct Case {
         QByteArray option;
         QStringList nkfArgs;
         QByteArray utf8;
     } cases[] = {
-        {"-Ws", {QStringLiteral("-Ws"), QStringLiteral("-x")}, full},
-        {"-We", {QStringLiteral("-We"), QStringLiteral("-x")}, common},
-        {"-Wj", {QStringLiteral("-Wj"), QStringLiteral("-x")}, common},
+        {"-Ws -x", {QStringLiteral("-Ws"), QStringLiteral("-x")}, full},
+        {"-We -x", {QStringLiteral("-We"), QStringLiteral("-x")}, common},
+        {"-Wj -x", {QStringLiteral("-Wj"), QStringLiteral("-x")}, common},
     };
     for (const Case& c : cases) {
         const QByteArray& utf8 = c.utf8;
         int rc = 0;
-        const QByteArray expected = TestSupport::Run(QStringLiteral("nkf"), c.nkfArgs, &rc, nullptr, utf8);
+        const QByteArray expected =
+            TestSupport::Run(QStringLiteral("nkf"), c.nkfArgs, &rc, nullptr, utf8);
         ASSERT_EQ(rc, 0);
         const QByteArray converted = nkf->ConvertToBytes(utf8, c.option);
         EXPECT_EQ(converted.toHex(), expected.toHex()) << c.option.constData();
-        // And back to Unicode with the input encoding detected.
-        EXPECT_EQ(nkf->ConvertToString(converted, "-w"), QString::fromUtf8(utf8)) << c.option.constData();
+        // And back to Unicode with the input encoding detected, half-width
+        // katakana widened and the JIS code of ～ read as the wave dash.
+        const QByteArray back = TestSupport::Run(QStringLiteral("nkf"), {QStringLiteral("-w")}, &rc,
+                                                 nullptr, converted);
+        EXPECT_EQ(nkf->ConvertToString(converted, "-w"), QString::fromUtf8(back))
+            << c.option.constData();
     }
 }
 
@@ -95,10 +101,10 @@ TEST(NkfTest, RefusedOptionsAndConversions)
         EXPECT_EQ(e.Message(), QStringLiteral("SetNkfOption error."));
     }
     try {
-        nkf->ConvertToBytes("abc", "-wW -Z4");
+        nkf->ConvertToBytes("abc", "-w --no-such-option");
         FAIL();
     } catch (const ENkfException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("NkfConvertSafe error."));
+        EXPECT_EQ(e.Message(), QStringLiteral("SetNkfOption error."));
     }
     // The converter stays usable after a refusal.
     EXPECT_EQ(nkf->ConvertToString(QStringLiteral("テスト"), "-Ww"), QStringLiteral("テスト"));
