@@ -30,10 +30,14 @@ SaveFile::SaveFile(const QString& target) : FTarget(target)
         return;
     FTempPath = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                                   QStringLiteral(".XXXXXX"));
-    const int fd = mkstemp(FTempPath.data());
-    if (fd < 0)
-        throw IoError(QStringLiteral("一時ファイルを作れません:"), target, errno);
-    FRegistration = TRegisteredTemp(FTempPath, false);
+    int fd = -1;
+    {
+        const TStopSignalsHeld held;
+        fd = mkstemp(FTempPath.data());
+        if (fd < 0)
+            throw IoError(QStringLiteral("一時ファイルを作れません:"), target, errno);
+        FRegistration = TRegisteredTemp(FTempPath, false);
+    }
     // The new file gets the permissions a newly created file would get.
     const mode_t mask = umask(0);
     umask(mask);

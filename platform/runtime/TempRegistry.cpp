@@ -1,5 +1,8 @@
 #include "TempRegistry.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -103,3 +106,20 @@ void RemoveAll()
 }
 
 } // namespace TempRegistry
+
+static_assert(sizeof(sigset_t) <= 128, "the saved signal mask must fit");
+
+TStopSignalsHeld::TStopSignalsHeld()
+{
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stop, reinterpret_cast<sigset_t*>(FOld));
+}
+
+TStopSignalsHeld::~TStopSignalsHeld()
+{
+    pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(FOld), nullptr);
+}

@@ -19,6 +19,20 @@ void RemoveAll();
 
 } // namespace TempRegistry
 
+// Holds back the stop signals (interrupt, termination, hang-up) for as long as
+// the object lives, so that a temporary path is never found created but not yet
+// recorded: create and record it while one of these lives.
+class TStopSignalsHeld {
+public:
+    TStopSignalsHeld();
+    ~TStopSignalsHeld();
+    TStopSignalsHeld(const TStopSignalsHeld&) = delete;
+    TStopSignalsHeld& operator=(const TStopSignalsHeld&) = delete;
+
+private:
+    unsigned char FOld[128]; // the previous signal mask (a sigset_t)
+};
+
 // Keeps a path recorded for as long as the object lives.
 class TRegisteredTemp {
 public:

@@ -73,7 +73,15 @@ QString TOutlookMail::SaveThroughOutlook(const QString& fileName, qint32 format,
                                          const TNextName& nextName)
 {
     TTargetTempFile target(fileName);
-    MailItem.SaveAs(target.GetPath(), format);
+    // Outlook's errors name the file it was given; the user knows only the
+    // target's name.
+    try {
+        MailItem.SaveAs(target.GetPath(), format);
+    } catch (const EOleException& e) {
+        throw EOleException(QString(e.Message()).replace(target.GetPath(), fileName));
+    } catch (const EInOutError& e) {
+        throw EInOutError(QString(e.Message()).replace(target.GetPath(), fileName), e.ErrorCode());
+    }
     const QString written = CommitAs(target, fileName, nextName);
     const QString omitted = MailItem.GetSaveOmissions();
     if (!omitted.isEmpty())

@@ -168,6 +168,7 @@ bool RemoveTree(const QString& path)
 
 TTempDirectory::TTempDirectory(bool GoTrashBox, const QString& Directory) : FGoTrashBox(GoTrashBox)
 {
+    const TStopSignalsHeld held;
     const QString path = TFileUtils::CreateTempDirectory(Directory, QString());
     FRegistration = TRegisteredTemp(QFile::encodeName(path), true);
     FPath = path + QLatin1Char('/');
@@ -198,6 +199,7 @@ ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox, const QString& Directory)
 TTargetTempFile::TTargetTempFile(const QString& target) : FTarget(target)
 {
     // Created with the usual permissions, since the file becomes the target.
+    const TStopSignalsHeld held;
     FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666);
     FRegistration = TRegisteredTemp(QFile::encodeName(FPath), false);
 }

@@ -160,6 +160,22 @@ TEST_F(OutlookMailSaveTest, OutlookFormatsAreSavedBesideTheTargetAndRenamed)
     EXPECT_EQ(Entries(Out), QStringList{QStringLiteral("a.msg")});
     EXPECT_TRUE(Entries(Tmp).isEmpty());
 
+    // Outlook's error names the file it was given; the user is told the target.
+    const Outlook::TMailItem refused = Item(WithAttachments());
+    std::dynamic_pointer_cast<Fake::FakeObject>(refused.GetItem().Object())
+        ->On(QStringLiteral("SaveAs"), [](const Automation::Arguments& args) -> Automation::Variant {
+            throw EOleException(QStringLiteral("書き込めません: %1: 容量不足").arg(args.at(0).AsString()));
+        });
+    try {
+        TOutlookMail(refused).Save(target, 0);
+        ADD_FAILURE() << "no error";
+    } catch (const EOleException& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("書き込めません: %1: 容量不足").arg(target)))
+            << e.Message().toStdString();
+        EXPECT_FALSE(e.Message().contains(QStringLiteral(".tmp"))) << e.Message().toStdString();
+    }
+    EXPECT_EQ(Entries(Out), QStringList{QStringLiteral("a.msg")});
+
     // Any other type writes nothing and reports nothing.
     Fake.Log.Clear();
     TOutlookMail(item).Save(Out + QStringLiteral("/b.eml"), 4);
