@@ -386,13 +386,14 @@ void PstFile::AddMessage(Nid folder, const Message& message)
     const Bid data = FNdb.WriteBlocks(blocks);
     FNdb.AddNode(nid, data, FNdb.WriteSubnodes(subs.Entries), folder);
 
-    std::string subject;
-    if (message.Subject)
-        subject = Utf16(message.SubjectPrefix + *message.Subject);
-    it->second.Rows.push_back({nid, Utf16(message.MessageClass), subject,
-                               message.SenderName ? Utf16(*message.SenderName) : std::string(),
-                               message.SubmitTime, message.DeliveryTime, flags, size32,
-                               message.Importance.value_or(1), message.Sensitivity.value_or(0)});
+    const std::string cls = Utf16(message.MessageClass);
+    const std::string subject =
+        message.Subject ? Utf16(message.SubjectPrefix + *message.Subject) : std::string();
+    it->second.Rows.push_back({nid, flags, size32, message.Importance.value_or(1),
+                               message.Sensitivity.value_or(0),
+                               static_cast<uint32_t>(cls.size()), static_cast<uint32_t>(subject.size()),
+                               message.SubmitTime.value_or(NoTime), message.DeliveryTime.value_or(NoTime),
+                               cls + subject + (message.SenderName ? Utf16(*message.SenderName) : std::string())});
 }
 
 void PstFile::WriteFolder(const Folder& f)
@@ -425,9 +426,10 @@ void PstFile::WriteFolder(const Folder& f)
     table(base | NidType::HierarchyTable, HierarchyColumns(), rows);
     rows.clear();
     for (const ContentsRow& r : f.Rows) {
-        auto time = [](const std::optional<int64_t>& t) { return t ? Cell(Time64(*t)) : TableCell{}; };
+        auto time = [](int64_t t) { return t != NoTime ? Cell(Time64(t)) : TableCell{}; };
         rows.push_back({r.Id,
-                        {Cell(r.MessageClass), Cell(r.Subject), Cell(r.SenderName),
+                        {Cell(r.Text.substr(0, r.ClassBytes)), Cell(r.Text.substr(r.ClassBytes, r.SubjectBytes)),
+                         Cell(r.Text.substr(r.ClassBytes + r.SubjectBytes)),
                          time(r.SubmitTime), time(r.DeliveryTime),
                          Cell(Le32(static_cast<uint32_t>(r.Flags))),
                          Cell(Le32(static_cast<uint32_t>(r.Size))),

@@ -9,6 +9,7 @@
 #include "Ltp.h"
 #include "Ndb.h"
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -89,12 +90,16 @@ public:
     uint64_t Size() const { return FNdb.Size(); }
 
 private:
+    // What a folder's contents table shows of a message; kept for every
+    // message until the end, so kept small.
     struct ContentsRow {
         Nid Id;
-        std::string MessageClass, Subject, SenderName; // UTF-16LE
-        std::optional<int64_t> SubmitTime, DeliveryTime;
         int32_t Flags, Size, Importance, Sensitivity;
+        uint32_t ClassBytes, SubjectBytes;
+        int64_t SubmitTime, DeliveryTime; // NoTime when absent
+        std::string Text; // UTF-16LE class, subject and sender name, one after the other
     };
+    static constexpr int64_t NoTime = INT64_MIN;
     struct Folder {
         Nid Id;
         Nid Parent;

@@ -180,6 +180,8 @@ Bid Ndb::WriteBlock(const char* data, size_t size, bool internal)
 {
     if (size > MaxBlockData)
         throw Error("internal: block too large");
+    if (FPos / 64 > 0xFFFFFFF0u)
+        throw Error("ファイルが大きすぎます");
     const uint64_t total = AlignUp(size + 16, 64);
     const uint64_t ib = Allocate(total, 64);
     const Bid bid = NextBid(internal);
@@ -194,7 +196,7 @@ Bid Ndb::WriteBlock(const char* data, size_t size, bool internal)
     Put32(block, crc);
     Put64(block, bid);
     WriteRaw(block.data(), block.size());
-    FBlocks.push_back({bid, ib, static_cast<uint16_t>(size)});
+    FBlocks.push_back({bid, static_cast<uint32_t>(ib / 64), static_cast<uint16_t>(size)});
     return bid;
 }
 
@@ -320,70 +322,80 @@ std::string Ndb::Page(const std::string& body, uint8_t ptype, Bid bid, uint64_t 
 }
 
 template <typename Entry>
-Ndb::PageRef Ndb::WriteTree(const std::vector<Entry>& entries, uint8_t ptype)
+Ndb::PageRef Ndb::WriteTree(const Entry& entries, uint8_t ptype)
 {
     // Leaves hold the entries themselves, the levels above (key, page reference).
+    // Pages are written as they fill, so only one reference per page is kept.
+    auto writePage = [this, ptype](std::string body, size_t count, size_t perPage,
+                                   size_t entrySize, uint8_t level, uint64_t key) {
+        body.resize(488, '\0');
+        Put8(body, static_cast<uint8_t>(count));
+        Put8(body, static_cast<uint8_t>(perPage));
+        Put8(body, static_cast<uint8_t>(entrySize));
+        Put8(body, level);
+        const uint64_t ib = Allocate(PageSize, PageSize);
+        const Bid bid = NextBid(false);
+        const std::string page = Page(body, ptype, bid, ib, true);
+        WriteRaw(page.data(), page.size());
+        return PageRef{key, bid, ib};
+    };
     const size_t leafSize = ptype == PtypeNbt ? 32 : 24;
+    const size_t perLeaf = 488 / leafSize;
     std::vector<PageRef> level;
-    std::vector<std::string> items;
-    std::vector<uint64_t> keys;
+    std::string body;
+    size_t count = 0;
+    uint64_t firstKey = 0;
     for (const auto& e : entries) {
-        std::string s;
-        if constexpr (std::is_same_v<Entry, NodeEntry>) {
-            Put64(s, e.nid);
-            Put64(s, e.data);
-            Put64(s, e.sub);
-            Put32(s, e.parent);
-            Put32(s, 0);
-            keys.push_back(e.nid);
-        } else {
-            Put64(s, e.bid);
-            Put64(s, e.ib);
-            Put16(s, e.cb);
-            Put16(s, 2);
-            Put32(s, 0);
-            keys.push_back(e.bid);
+        if (count == 0) {
+            body.clear();
+            firstKey = KeyOf(e);
         }
-        items.push_back(std::move(s));
+        Serialize(body, e);
+        if (++count == perLeaf) {
+            level.push_back(writePage(body, count, perLeaf, leafSize, 0, firstKey));
+            count = 0;
+        }
     }
-    size_t entrySize = leafSize;
-    uint8_t cLevel = 0;
-    for (;;) {
-        const size_t perPage = 488 / entrySize;
+    if (count > 0 || level.empty())
+        level.push_back(writePage(count ? body : std::string(), count, perLeaf, leafSize, 0,
+                                  count ? firstKey : 0));
+    for (uint8_t cLevel = 1; level.size() > 1; ++cLevel) {
         std::vector<PageRef> next;
-        for (size_t i = 0; i < items.size() || (i == 0 && items.empty()); i += perPage) {
-            const size_t n = std::min(perPage, items.size() - i);
-            std::string body;
-            for (size_t j = i; j < i + n; ++j)
-                body += items[j];
-            body.resize(488, '\0');
-            Put8(body, static_cast<uint8_t>(n));
-            Put8(body, static_cast<uint8_t>(perPage));
-            Put8(body, static_cast<uint8_t>(entrySize));
-            Put8(body, cLevel);
-            const uint64_t ib = Allocate(PageSize, PageSize);
-            const Bid bid = NextBid(false);
-            const std::string page = Page(body, ptype, bid, ib, true);
-            WriteRaw(page.data(), page.size());
-            next.push_back({n ? keys[i] : 0, bid, ib});
-            if (items.empty())
-                break;
+        const size_t perPage = 488 / 24;
+        for (size_t i = 0; i < level.size(); i += perPage) {
+            const size_t n = std::min(perPage, level.size() - i);
+            std::string b;
+            for (size_t j = i; j < i + n; ++j) {
+                Put64(b, level[j].key);
+                Put64(b, level[j].bid);
+                Put64(b, level[j].ib);
+            }
+            next.push_back(writePage(b, n, perPage, 24, cLevel, level[i].key));
         }
-        if (next.size() == 1)
-            return next.front();
-        items.clear();
-        keys.clear();
-        for (const auto& r : next) {
-            std::string s;
-            Put64(s, r.key);
-            Put64(s, r.bid);
-            Put64(s, r.ib);
-            items.push_back(std::move(s));
-            keys.push_back(r.key);
-        }
-        entrySize = 24;
-        ++cLevel;
+        level = std::move(next);
     }
+    return level.front();
+}
+
+uint64_t Ndb::KeyOf(const NodeEntry& e) { return e.nid; }
+uint64_t Ndb::KeyOf(const BlockEntry& e) { return e.bid; }
+
+void Ndb::Serialize(std::string& out, const NodeEntry& e)
+{
+    Put64(out, e.nid);
+    Put64(out, e.data);
+    Put64(out, e.sub);
+    Put32(out, e.parent);
+    Put32(out, 0);
+}
+
+void Ndb::Serialize(std::string& out, const BlockEntry& e)
+{
+    Put64(out, e.bid);
+    Put64(out, uint64_t(e.ib64) * 64);
+    Put16(out, e.cb);
+    Put16(out, 2); // references: the tree and the node that holds the block
+    Put32(out, 0);
 }
 
 void Ndb::Finish()

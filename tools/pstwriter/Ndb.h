@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -91,9 +92,11 @@ public:
     uint64_t Size() const { return FPos; }
 
 private:
+    // Kept for every block until the end, so kept small: the offset in
+    // 64-byte units (blocks are aligned to 64 bytes).
     struct BlockEntry {
         Bid bid;
-        uint64_t ib;
+        uint32_t ib64;
         uint16_t cb;
     };
     struct NodeEntry {
@@ -115,8 +118,12 @@ private:
     Bid WriteSubnodeLevel(const std::vector<SubnodeEntry>& entries);
     void WriteRaw(const void* data, size_t size);
     void WriteAt(uint64_t ib, const std::string& data);
-    template <typename Entry>
-    PageRef WriteTree(const std::vector<Entry>& entries, uint8_t ptype);
+    template <typename Entries>
+    PageRef WriteTree(const Entries& entries, uint8_t ptype);
+    static uint64_t KeyOf(const NodeEntry& e);
+    static uint64_t KeyOf(const BlockEntry& e);
+    static void Serialize(std::string& out, const NodeEntry& e);
+    static void Serialize(std::string& out, const BlockEntry& e);
     std::string Page(const std::string& body, uint8_t ptype, Bid bid, uint64_t ib, bool signature);
 
     std::FILE* FFile = nullptr;
@@ -124,7 +131,7 @@ private:
     bool FEncrypt;
     uint64_t FPos = 0;
     Bid FNextBid = 4;
-    std::vector<BlockEntry> FBlocks;
+    std::deque<BlockEntry> FBlocks; // in id order, as written
     std::vector<NodeEntry> FNodes;
     uint32_t FNextIndex[32] = {};
     bool FFinished = false;
