@@ -147,6 +147,7 @@ public:
         }
         if (j.Find("rtf"))
             m.Rtf = Text(j, "rtf", "");
+        m.RtfUncompressed = Text(j, "rtfForm", "LZFu") == "MELA";
         if (j.Find("messageId"))
             m.MessageId = Text(j, "messageId", "");
         if (const Json* list = Array(j, "attachments", where))

@@ -11,7 +11,7 @@
 //           "to" / "cc" / "bcc": [{"name", "address", "addrType"}],
 //           "sent" / "received" / "created": "2024-04-01T09:30:00Z",
 //           "importance": 2, "sensitivity": 0, "flags": 1,
-//           "body": "text", "html": "text", "htmlCodePage": 932, "rtf": "{\\rtf1 ...}",
+//           "body": "text", "html": "text", "htmlCodePage": 932, "rtf": "{\\rtf1 ...}", "rtfForm": "LZFu" or "MELA",
 //           "codePage": 932, "eightBit": true, "messageId": "<...>",
 //           "attachments": [attachment...] }
 //

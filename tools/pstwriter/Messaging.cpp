@@ -84,6 +84,42 @@ std::string Join(const std::vector<Recipient>& list, int type)
     return out;
 }
 
+// RTF in the compressed-RTF container: the "MELA" form stores it as it is; the
+// "LZFu" form here uses literals only (a control byte of zeros before every
+// eight bytes) and ends with the reference to the dictionary's write position
+// that marks the end.
+std::string CompressedRtf(const std::string& raw, bool uncompressed)
+{
+    std::string body;
+    if (uncompressed) {
+        body = raw;
+    } else {
+        constexpr size_t PrebuiltDictionary = 207;
+        size_t i = 0;
+        for (;;) {
+            const size_t n = std::min<size_t>(8, raw.size() - i);
+            if (n == 8) {
+                body.push_back('\0');
+                body.append(raw, i, 8);
+                i += 8;
+                continue;
+            }
+            body.push_back(static_cast<char>(1 << n));
+            body.append(raw, i, n);
+            const uint16_t end = static_cast<uint16_t>(((PrebuiltDictionary + raw.size()) % 4096) << 4);
+            body.push_back(static_cast<char>(end >> 8));
+            body.push_back(static_cast<char>(end & 0xFF));
+            break;
+        }
+    }
+    std::string out;
+    Put32(out, static_cast<uint32_t>(body.size() + 12));
+    Put32(out, static_cast<uint32_t>(raw.size()));
+    Put32(out, uncompressed ? 0x414C454D : 0x75465A4C);
+    Put32(out, uncompressed ? 0 : Crc(body.data(), body.size()));
+    return out + body;
+}
+
 TableCell Cell(const std::string& data) { return {true, data}; }
 
 const std::vector<uint32_t>& HierarchyColumns()
@@ -250,19 +286,16 @@ void PstFile::WriteMessage(const Message& m, Subnodes& subs, std::vector<Propert
         add(Int32(P::MessageCodePage, *m.CodePage));
     if (m.Body)
         add(Str(P::Body, *m.Body, cp));
-    if (m.Html) {
+    if (m.Html)
         add(Binary(P::Html, *m.Html));
+    // The internet code page names the HTML body's encoding, or else that of
+    // an 8-bit mail as it came from the internet.
+    if (m.Html || m.HtmlCodePage)
         add(Int32(P::InternetCpid, m.HtmlCodePage.value_or(65001)));
-    }
+    else if (m.EightBit && m.CodePage)
+        add(Int32(P::InternetCpid, *m.CodePage));
     if (m.Rtf) {
-        // Uncompressed form: sizes, the "MELA" signature and a zero checksum.
-        std::string rtf;
-        Put32(rtf, static_cast<uint32_t>(m.Rtf->size() + 12));
-        Put32(rtf, static_cast<uint32_t>(m.Rtf->size()));
-        Put32(rtf, 0x414C454D);
-        Put32(rtf, 0);
-        rtf += *m.Rtf;
-        add(Binary(P::RtfCompressed, rtf));
+        add(Binary(P::RtfCompressed, CompressedRtf(*m.Rtf, m.RtfUncompressed)));
         add(Bool(P::RtfInSync, true));
     }
     if (m.MessageId)

@@ -58,7 +58,8 @@ struct Message {
     std::optional<std::string> Body;   // UTF-8
     std::optional<std::string> Html;   // bytes as stored
     std::optional<int32_t> HtmlCodePage;
-    std::optional<std::string> Rtf;    // RTF text, stored as uncompressed compressed RTF
+    std::optional<std::string> Rtf;    // RTF text, stored as compressed RTF
+    bool RtfUncompressed = false;      // in the uncompressed ("MELA") form
     std::optional<int32_t> CodePage;   // the message code page property
     bool EightBit = false;             // strings stored 8-bit in CodePage
     std::optional<std::string> MessageId;
