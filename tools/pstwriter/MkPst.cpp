@@ -78,7 +78,7 @@ int main(int argc, char** argv)
             synthetic.Encrypt = encrypt;
             PstWriter::WriteSynthetic(positional[0], synthetic);
         } else {
-            PstWriter::WriteDescription(positional[0], positional[1], encrypt ? 1 : 0);
+            PstWriter::WriteDescription(positional[0], positional[1], !encrypt);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tidewell-mkpst: %s\n", e.what());
