@@ -128,3 +128,192 @@ TEST_F(MkPstExportTest, WithoutASentTimeTheFileTimeIsTheDeliveryThenTheCreationT
             << i;
     }
 }
+
+namespace {
+
+// A name made usable as a file or directory name: the characters file names
+// may not hold become their full-width forms (control characters spaces), a
+// name of dots only becomes full-width dots, and the name is cut to 255 UTF-8
+// bytes with room for the extension.
+QString Usable(const QString& text, const QString& extension = QString())
+{
+    QString out;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QChar(0xFFE5);
+        else if (u == u'"')
+            out += QChar(0x201D);
+        else if (u == u'*' || u == u'/' || u == u':' || u == u'<' || u == u'>' || u == u'?' || u == u'|')
+            out += QChar(u + 0xFEE0);
+        else if (u < 0x20)
+            out += QLatin1Char(' ');
+        else
+            out += c;
+    }
+    if (!out.isEmpty() && out.count(QLatin1Char('.')) == out.size())
+        out.fill(QChar(0xFF0E));
+    while ((out + extension).toUtf8().size() > 255)
+        out.chop(out.at(out.size() - 1).isLowSurrogate() ? 2 : 1);
+    return out;
+}
+
+struct DescribedFolder {
+    QString Dir; // relative to the export folder
+    QJsonArray Mails;
+};
+
+// The mail folders of a description with their export directories; calendar
+// and other non-mail folders are not exported.
+void Folders(const QJsonArray& list, const QString& parent, std::vector<DescribedFolder>& out)
+{
+    for (const QJsonValue& v : list) {
+        const QJsonObject f = v.toObject();
+        if (f.value(QStringLiteral("class")).toString(QStringLiteral("IPF.Note")) != QStringLiteral("IPF.Note"))
+            continue;
+        const QString dir = (parent.isEmpty() ? QString() : parent + QLatin1Char('/')) +
+                            Usable(f.value(QStringLiteral("name")).toString());
+        out.push_back({dir, f.value(QStringLiteral("mails")).toArray()});
+        Folders(f.value(QStringLiteral("folders")).toArray(), dir, out);
+    }
+}
+
+} // namespace
+
+TEST_F(MkPstExportTest, TheJapaneseMailboxExportsWithEveryTypeAndNamingRule)
+{
+    TestSupport::ScopedTimeZone tz("Asia/Tokyo");
+    const QString json = SourceFile(QStringLiteral("fixtures/japanese.json"));
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject description = QJsonDocument::fromJson(file.readAll()).object();
+    std::vector<DescribedFolder> folders{{description.value(QStringLiteral("deletedItemsName")).toString(),
+                                          description.value(QStringLiteral("deletedItems")).toArray()}};
+    Folders(description.value(QStringLiteral("folders")).toArray(), QString(), folders);
+    const QString pst = tmp.filePath(QStringLiteral("japanese.pst"));
+    ASSERT_EQ(MkPst({json, pst}), 0); // read by the independent readers in MkPstTest
+
+    const char* types[] = {"msg", "txt", "eml", "eml-attachments"};
+    const char* extensions[] = {".msg", ".txt", ".eml", ".eml"};
+    for (int t = 0; t < 4; ++t) {
+        for (const char* rule : {"sequence", "subject", "parameter"}) {
+            const QString label = QStringLiteral("%1 %2").arg(QLatin1String(types[t]), QLatin1String(rule));
+            const QString out = tmp.filePath(QString(label).replace(QLatin1Char(' '), QLatin1Char('-')));
+            QStringList args{QStringLiteral("--type"), QLatin1String(types[t]), QStringLiteral("--name"),
+                             QLatin1String(rule), QStringLiteral("--out"), out};
+            if (QLatin1String(rule) == QLatin1String("parameter"))
+                args << QStringLiteral("--parameter") << QStringLiteral("(?s)^(\\w+)") << QStringLiteral("--regex");
+            QByteArray err;
+            ASSERT_EQ(Export(pst, args, &err), 0) << label.toStdString() << "\n" << err.toStdString();
+
+            QMap<QString, QStringList> files;
+            for (const QString& f : TestSupport::FilesBelow(out))
+                files[QFileInfo(f).path() == QStringLiteral(".") ? QString() : QFileInfo(f).path()]
+                    << QFileInfo(f).fileName();
+            QMap<QString, int> expectedCounts, counts;
+            for (const DescribedFolder& f : folders)
+                if (!f.Mails.isEmpty())
+                    expectedCounts[f.Dir] = static_cast<int>(f.Mails.size());
+            for (auto it = files.cbegin(); it != files.cend(); ++it)
+                counts[it.key()] = static_cast<int>(it.value().size());
+            EXPECT_EQ(counts, expectedCounts) << label.toStdString();
+            for (const DescribedFolder& f : folders)
+                EXPECT_TRUE(QFileInfo(out + QLatin1Char('/') + f.Dir).isDir()) << f.Dir.toStdString();
+
+            if (QLatin1String(rule) == QLatin1String("subject")) {
+                // Subjects made usable, "(noname)" for none, "(1)" for the second of a name.
+                const QString ext = QLatin1String(extensions[t]);
+                QStringList expected;
+                for (const QJsonValue& m : folders[1].Mails) {
+                    const QJsonObject mail = m.toObject();
+                    QString name = Usable(mail.value(QStringLiteral("subjectPrefix")).toString() +
+                                              mail.value(QStringLiteral("subject")).toString(),
+                                          ext);
+                    if (name.isEmpty())
+                        name = QStringLiteral("(noname)");
+                    expected << (expected.contains(name + ext) ? name + QStringLiteral("(1)") + ext : name + ext);
+                }
+                expected.sort();
+                QStringList actual = files.value(folders[1].Dir);
+                actual.sort();
+                EXPECT_EQ(actual, expected) << label.toStdString();
+            }
+            if (QLatin1String(rule) == QLatin1String("sequence")) {
+                // File n of a folder is its n-th mail and carries its sent time.
+                for (const DescribedFolder& f : folders)
+                    for (qsizetype i = 0; i < f.Mails.size(); ++i) {
+                        const QFileInfo info(out + QLatin1Char('/') + f.Dir +
+                                             QStringLiteral("/%1%2").arg(i + 1).arg(QLatin1String(extensions[t])));
+                        const QString sent = f.Mails[i].toObject().value(QStringLiteral("sent")).toString();
+                        EXPECT_EQ(info.lastModified().toSecsSinceEpoch(),
+                                  QDateTime::fromString(sent, Qt::ISODate).toSecsSinceEpoch())
+                            << info.filePath().toStdString();
+                    }
+            }
+        }
+    }
+
+    // The .eml files as Python's email package reads them: subjects and bodies
+    // from the description, attachments byte for byte.
+    const QJsonObject emls = ReadEmls(tmp.filePath(QStringLiteral("eml-attachments-sequence")));
+    for (const DescribedFolder& f : folders)
+        for (qsizetype i = 0; i < f.Mails.size(); ++i) {
+            const QJsonObject mail = f.Mails[i].toObject();
+            const QString path = f.Dir + QStringLiteral("/%1.eml").arg(i + 1);
+            const QJsonObject eml = emls.value(path).toObject();
+            EXPECT_EQ(eml.value(QStringLiteral("subject")).toString(),
+                      mail.value(QStringLiteral("subjectPrefix")).toString() + mail.value(QStringLiteral("subject")).toString())
+                << path.toStdString();
+            if (mail.contains(QStringLiteral("body"))) {
+                EXPECT_EQ(eml.value(QStringLiteral("body")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                          mail.value(QStringLiteral("body")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")))
+                    << path.toStdString();
+            }
+            const QJsonArray described = mail.value(QStringLiteral("attachments")).toArray();
+            const QJsonArray written = eml.value(QStringLiteral("attachments")).toArray();
+            ASSERT_EQ(written.size(), described.size()) << path.toStdString();
+            for (qsizetype a = 0; a < described.size(); ++a) {
+                const QJsonObject d = described[a].toObject();
+                if (d.contains(QStringLiteral("message")))
+                    continue;
+                EXPECT_EQ(written[a][QStringLiteral("filename")].toString(), d.value(QStringLiteral("name")).toString());
+                if (d.contains(QStringLiteral("data"))) {
+                    EXPECT_EQ(written[a][QStringLiteral("sha256")].toString(),
+                              QString::fromLatin1(QCryptographicHash::hash(d.value(QStringLiteral("data")).toString().toUtf8(),
+                                                                           QCryptographicHash::Sha256).toHex()));
+                } else if (d.contains(QStringLiteral("size"))) {
+                    EXPECT_EQ(written[a][QStringLiteral("size")].toInt(), d.value(QStringLiteral("size")).toInt());
+                }
+            }
+        }
+
+    // The .msg files as msgconvert reads them.
+    const QString msgDir = tmp.filePath(QStringLiteral("msg-sequence/") + folders[1].Dir);
+    for (qsizetype i = 0; i < folders[1].Mails.size(); ++i) {
+        const QString msg = msgDir + QStringLiteral("/%1.msg").arg(i + 1);
+        const QString eml = tmp.filePath(QStringLiteral("converted%1.eml").arg(i + 1));
+        int code = -1;
+        TestSupport::Run(QStringLiteral("msgconvert"), {QStringLiteral("--outfile"), eml, msg}, &code);
+        ASSERT_EQ(code, 0) << msg.toStdString();
+    }
+    QDir converted(tmp.path());
+    const QString convertedDir = tmp.filePath(QStringLiteral("converted"));
+    QDir().mkpath(convertedDir);
+    for (const QString& f : converted.entryList({QStringLiteral("converted*.eml")}, QDir::Files))
+        QFile::rename(converted.filePath(f), convertedDir + QLatin1Char('/') + f);
+    // msgconvert folds a long subject so that it reads back with a leading space.
+    const QJsonObject fromMsg = ReadEmls(convertedDir);
+    for (qsizetype i = 0; i < folders[1].Mails.size(); ++i) {
+        const QJsonObject mail = folders[1].Mails[i].toObject();
+        EXPECT_EQ(fromMsg.value(QStringLiteral("converted%1.eml").arg(i + 1)).toObject().value(QStringLiteral("subject")).toString().trimmed(),
+                  mail.value(QStringLiteral("subjectPrefix")).toString() + mail.value(QStringLiteral("subject")).toString())
+            << i;
+    }
+
+    // The same mailbox without encryption gives the same .eml files.
+    const QString plain = tmp.filePath(QStringLiteral("japanese-plain.pst"));
+    ASSERT_EQ(MkPst({QStringLiteral("--no-encryption"), json, plain}), 0);
+    const QString plainOut = tmp.filePath(QStringLiteral("plain"));
+    ASSERT_EQ(Export(plain, {QStringLiteral("--type"), QStringLiteral("eml-attachments"), QStringLiteral("--out"), plainOut}), 0);
+    EXPECT_EQ(ReadEmls(plainOut), emls);
+}
