@@ -8,6 +8,7 @@
 #include "outlook/Folder.h"
 #include "outlook/Outlook.h"
 #include "runtime/DateTime.h"
+#include "runtime/Exception.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -193,7 +194,8 @@ TEST_F(ExportToolTest, FailuresLandInTheCsvAndTheExitCode)
             systems = f;
     ASSERT_FALSE(systems.isEmpty());
     ASSERT_TRUE(QDir().mkpath(DirOf(out, systems) + QStringLiteral("/1.eml")));
-    const QString csv = tmp.filePath(QStringLiteral("errors.csv"));
+    // The list's folder does not exist yet: it is made at the end, as --out is.
+    const QString csv = tmp.filePath(QStringLiteral("lists/errors.csv"));
 
     RunResult r = Export({QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"),
                           out, QStringLiteral("--errors-csv"), csv,
@@ -294,8 +296,9 @@ TEST_F(ExportToolTest, UsageErrorsEndWithTheCheckMessageAndCodeTwo)
          QStringLiteral("CSV ファイル %1 を作成できません: 同じ名前のフォルダーがあります。")
              .arg(tmp.path())},
         {{QStringLiteral("--type"), QStringLiteral("eml"), QStringLiteral("--out"), out,
-          QStringLiteral("--errors-csv"), tmp.filePath(QStringLiteral("none/e.csv"))},
-         QStringLiteral("フォルダ %1 がありません。").arg(tmp.filePath(QStringLiteral("none")))},
+          QStringLiteral("--errors-csv"), tmp.filePath(QStringLiteral("file/none/e.csv"))},
+         QStringLiteral("CSV ファイル %1 を作成できません: %2")
+             .arg(tmp.filePath(QStringLiteral("file/none/e.csv")), SysErrorMessage(ENOTDIR))},
     };
     for (const Case& c : cases) {
         const RunResult r = Export(c.args);

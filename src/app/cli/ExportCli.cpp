@@ -12,6 +12,8 @@
 #include "runtime/Exception.h"
 #include "support/Nkf.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -259,8 +261,18 @@ QString CheckErrorsCsv(const QString& fileName, const QString& encoding)
         QStringLiteral("エラー一覧の CSV ファイル %1 を作成できません: ").arg(fileName);
     if (info.isDir())
         return cannot + SysErrorMessage(EISDIR);
-    if (!QFileInfo(info.absolutePath()).isDir())
-        return cannot + QStringLiteral("フォルダ %1 がありません。").arg(info.absolutePath());
+    if (!QFileInfo(info.absolutePath()).isDir()) {
+        // A missing folder is made at the end, as --out makes its own: the
+        // nearest folder that exists must let it be made.
+        QString existing = info.absolutePath();
+        while (!QFileInfo::exists(existing))
+            existing = QFileInfo(existing).absolutePath();
+        if (!QFileInfo(existing).isDir())
+            return cannot + SysErrorMessage(ENOTDIR);
+        if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
+            return cannot + SysErrorMessage(errno);
+        return QString();
+    }
     // A trial of what writing it at the end does: a temporary file in its folder.
     QSaveFile trial(fileName);
     errno = 0;
@@ -444,6 +456,10 @@ int RunExportTool(const QStringList& arguments, QTextStream& out, QTextStream& e
 
     if (!options.errorsCsv.isEmpty()) {
         try {
+            if (const QString reason = TFileUtils::MakeDirectories(QFileInfo(options.errorsCsv).absolutePath());
+                !reason.isEmpty())
+                throw EInOutError(QStringLiteral("エラー一覧の CSV ファイル %1 を作成できません: %2")
+                                      .arg(options.errorsCsv, reason));
             WriteCsvFile(options.errorsCsv, ErrorListColumns(), FillErrorRows(*session, records),
                          options.csvEncoding);
         } catch (const Exception& e) {
