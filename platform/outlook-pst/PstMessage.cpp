@@ -142,6 +142,47 @@ void PstAttachment::ReadData(const std::function<void(const char*, qsizetype)>& 
     }
 }
 
+AttachmentSource::DataReader PstAttachment::OpenData()
+{
+    // libpff's own reader; libpff reads the whole value into memory on first use.
+    struct State {
+        PffItemPtr item;
+        size64_t size = 0;
+        size64_t done = 0;
+        bool started = false;
+    };
+    auto state = std::make_shared<State>();
+    state->item = FItem;
+    return [state](char* buffer, qsizetype size) -> qsizetype {
+        const QString what = QStringLiteral("添付ファイルのデータを読めません");
+        libpff_item_t* item = state->item->Get();
+        if (!state->started) {
+            Call(what, libpff_attachment_get_data_size, item, &state->size);
+            PffError seekError;
+            if (state->size > 0 &&
+                libpff_attachment_data_seek_offset(item, 0, SEEK_SET, seekError.Out()) < 0)
+                Check(-1, seekError, what);
+            state->started = true;
+        }
+        if (state->done >= state->size || size <= 0)
+            return 0;
+        const size_t want = static_cast<size_t>(
+            std::min<size64_t>(static_cast<size64_t>(size), state->size - state->done));
+        PffError error;
+        const ssize_t got = libpff_attachment_data_read_buffer(
+            item, reinterpret_cast<uint8_t*>(buffer), want, error.Out());
+        if (got < 0)
+            Check(-1, error, what);
+        if (got == 0)
+            throw EOleException(QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
+                                    .arg(what)
+                                    .arg(state->done)
+                                    .arg(state->size));
+        state->done += static_cast<size64_t>(got);
+        return static_cast<qsizetype>(got);
+    };
+}
+
 std::shared_ptr<MessageSource> PstAttachment::Embedded()
 {
     libpff_item_t* raw = nullptr;

@@ -40,6 +40,7 @@ public:
     AttachKind Kind() override;
     void ReadData(const std::function<void(const char*, qsizetype)>& sink) override;
     std::shared_ptr<MessageSource> Embedded() override;
+    DataReader OpenData() override;
 
 private:
     PffItemPtr FItem;
