@@ -238,10 +238,10 @@ namespace {
 // Gives the attachments an OpenData stream over their data, in pieces of
 // pieceBytes; a piece asked for after failAfter bytes fails.
 void OfferStreams(Fake::FakeOutlook& fake, const std::vector<Fake::FakePtr>& attachments,
-                  const MailSpec& spec, qsizetype pieceBytes, qsizetype failAfter = -1)
+                  const MailSpec& described, qsizetype pieceBytes, qsizetype failAfter = -1)
 {
-    for (std::size_t i = 0; i < spec.Attachments.size(); ++i) {
-        const QByteArray data = spec.Attachments[i].Data;
+    for (std::size_t i = 0; i < described.Attachments.size(); ++i) {
+        const QByteArray data = described.Attachments[i].Data;
         auto stream = std::make_shared<Fake::FakeObject>(fake.Log, QStringLiteral("AttachmentData"),
                                                          QStringLiteral("stream%1").arg(i));
         auto used = std::make_shared<qsizetype>(0);
@@ -270,19 +270,19 @@ QByteArray WithoutBoundaries(QByteArray eml)
 
 TEST_F(OutlookMailSaveTest, StreamedAttachmentsGiveTheSameFileWithoutATemporaryFolder)
 {
-    MailSpec spec = WithAttachments();
+    MailSpec described = WithAttachments();
     // Sizes around the encoder's chunk of 1024 Base64 lines, and every byte value.
     QByteArray bytes;
     for (int i = 0; i < 3 * 57 * 1024 + 5; ++i)
         bytes.append(char((i * 7 + i / 256) & 0xFF));
-    spec.Attachments[0].Data = bytes.left(57 * 1024);
-    spec.Attachments[1].Data = bytes;
+    described.Attachments[0].Data = bytes.left(57 * 1024);
+    described.Attachments[1].Data = bytes;
     const QString saved = Out + QStringLiteral("/saved.eml");
-    TOutlookMail(Item(spec)).Save(saved, 3);
+    TOutlookMail(Item(described)).Save(saved, 3);
     const int savedFiles = Fake.Log.Count(QStringLiteral("SaveAsFile"));
     for (const qsizetype piece : {qsizetype(1000), qsizetype(57 * 1024), qsizetype(1 << 20)}) {
-        const Outlook::TMailItem item = Item(spec);
-        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, spec, piece);
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, piece);
         const QString streamed = Out + QStringLiteral("/streamed.eml");
         TOutlookMail(item).Save(streamed, 3);
         EXPECT_EQ(WithoutBoundaries(Read(streamed)), WithoutBoundaries(Read(saved))) << piece;
@@ -293,14 +293,14 @@ TEST_F(OutlookMailSaveTest, StreamedAttachmentsGiveTheSameFileWithoutATemporaryF
 
 TEST_F(OutlookMailSaveTest, AStreamThatBreaksOffIsWrittenAgainThroughFiles)
 {
-    MailSpec spec = WithAttachments();
-    spec.Attachments[1].Data = QByteArray(200 * 1024, 'y');
+    MailSpec described = WithAttachments();
+    described.Attachments[1].Data = QByteArray(200 * 1024, 'y');
     const QString saved = Out + QStringLiteral("/saved.eml");
-    TOutlookMail(Item(spec)).Save(saved, 3);
+    TOutlookMail(Item(described)).Save(saved, 3);
     {
         // The stream fails part-way; SaveAsFile reads the attachment fine.
-        const Outlook::TMailItem item = Item(spec);
-        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, spec, 4096, 100 * 1024);
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, 4096, 100 * 1024);
         const QString target = Out + QStringLiteral("/retried.eml");
         TOutlookMail mail(item);
         mail.Save(target, 3);
@@ -309,8 +309,8 @@ TEST_F(OutlookMailSaveTest, AStreamThatBreaksOffIsWrittenAgainThroughFiles)
     }
     {
         // Both fail: the attachment is left out and said so, as without streams.
-        const Outlook::TMailItem item = Item(spec);
-        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, spec, 4096, 100 * 1024);
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, 4096, 100 * 1024);
         Attachment(item, 2)->Fail(QStringLiteral("SaveAsFile"));
         const QString target = Out + QStringLiteral("/omitted.eml");
         TOutlookMail mail(item);
