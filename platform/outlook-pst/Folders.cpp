@@ -317,7 +317,7 @@ DispatchPtr FolderObject::ItemAt(qint32 index)
              libpff_folder_get_sub_message, Item()->Get(), index, &raw);
         message = FStore->Wrap(raw);
     }
-    auto mail = std::make_shared<MailItemObject>(std::make_shared<PstMessage>(message));
+    auto mail = std::make_shared<MailItemObject>(std::make_shared<PstMessage>(message, true));
     cached = mail;
     return mail;
 }

@@ -5,6 +5,8 @@
 #include "runtime/DateTime.h"
 #include "runtime/Exception.h"
 
+#include <algorithm>
+
 using Automation::Arguments;
 using Automation::DispatchPtr;
 using Automation::Variant;
@@ -32,6 +34,33 @@ private:
     int FCodePage;
 };
 
+// An attachment's content read in pieces; beyond Outlook's model. Read(n) gives
+// the next bytes, at most n, as a string of the characters U+0000 to U+00FF,
+// and an empty string at the end.
+class AttachmentDataObject : public Automation::DispatchTable {
+public:
+    explicit AttachmentDataObject(AttachmentSource::DataReader reader) : FReader(std::move(reader))
+    {
+        AddMember(QStringLiteral("Read"), [this](const Arguments& args) {
+            constexpr qint32 kMaxPiece = 1024 * 1024;
+            const qint32 want = std::clamp(IntArg(args, 0), 1, kMaxPiece);
+            QByteArray buffer(want, Qt::Uninitialized);
+            qsizetype filled = 0;
+            while (filled < want) {
+                const qsizetype got = FReader(buffer.data() + filled, want - filled);
+                if (got <= 0)
+                    break;
+                filled += got;
+            }
+            return Variant(QString::fromLatin1(buffer.constData(), filled));
+        });
+    }
+    QString ClassName() const override { return QStringLiteral("AttachmentData"); }
+
+private:
+    AttachmentSource::DataReader FReader;
+};
+
 class AttachmentObject : public Automation::DispatchTable {
 public:
     AttachmentObject(AttachmentSourcePtr source, int codePage)
@@ -47,6 +76,19 @@ public:
         AddMember(QStringLiteral("SaveAsFile"), [this](const Arguments& args) {
             SaveAttachmentFile(*FSource, TextArg(args, 0));
             return Variant();
+        });
+        // Beyond Outlook's model: the content of a data attachment as a stream
+        // object, so that it need not pass through a file. Raises for an embedded
+        // item or a reference, which only SaveAsFile handles.
+        AddMember(QStringLiteral("OpenData"), [this](const Arguments&) {
+            if (FSource->Kind() != AttachKind::Data)
+                throw EOleException(
+                    QStringLiteral("この添付ファイルはデータとして読み出せません。"));
+            AttachmentSource::DataReader reader = FSource->OpenData();
+            if (!reader)
+                throw EOleException(
+                    QStringLiteral("この添付ファイルはデータとして読み出せません。"));
+            return Variant(std::make_shared<AttachmentDataObject>(std::move(reader)));
         });
     }
     QString ClassName() const override { return QStringLiteral("Attachment"); }

@@ -119,6 +119,12 @@ public:
     virtual void ReadData(const std::function<void(const char*, qsizetype)>& sink) = 0;
     // The attached message of an embedded-message attachment.
     virtual std::shared_ptr<MessageSource> Embedded() = 0;
+    // Fills buffer with up to size bytes of the content, the next ones each call,
+    // and returns how many; 0 at the end. Raises when the content cannot be read.
+    using DataReader = std::function<qsizetype(char* buffer, qsizetype size)>;
+    // A reader of a data attachment's content that holds only a piece of it at a
+    // time where it can; null when this source has none.
+    virtual DataReader OpenData() { return {}; }
 };
 using AttachmentSourcePtr = std::shared_ptr<AttachmentSource>;
 

@@ -1,5 +1,6 @@
 #include "PstMessage.h"
 
+#include "Blocks.h"
 #include "CodePage.h"
 #include "runtime/Exception.h"
 
@@ -73,7 +74,8 @@ AttachmentSourcePtr PstMessage::Attachment(int index)
     libpff_item_t* raw = nullptr;
     Call(QStringLiteral("添付ファイル %1 を読めません").arg(index + 1),
          libpff_message_get_attachment, FItem->Get(), index, &raw);
-    return std::make_shared<PstAttachment>(FItem->GetStore()->Wrap(raw));
+    return std::make_shared<PstAttachment>(FItem->GetStore()->Wrap(raw),
+                                           FTopLevel ? FItem->Identifier() : 0);
 }
 
 QString PstMessage::EntryId()
@@ -87,9 +89,37 @@ QString PstMessage::EntryId()
     return QString::fromLatin1(id.toHex().toUpper());
 }
 
+BlockFile::Attachment* PstAttachment::Own()
+{
+    if (!FOwnRead && FMessageNid != 0) {
+        FOwnRead = true;
+        if ((FBlocks = FItem->GetStore()->Blocks()))
+            if (std::optional<BlockFile::Attachment> own =
+                    FBlocks->ReadAttachment(FMessageNid, FItem->Identifier()))
+                FOwn = std::make_shared<BlockFile::Attachment>(std::move(*own));
+    }
+    return FOwn.get();
+}
+
+std::optional<RawValue> PstAttachment::Find(quint16 id)
+{
+    if (BlockFile::Attachment* own = Own(); own && !own->Unknown.contains(id)) {
+        FItem->Get(); // raises once the store is closed
+        const auto value = own->Values.find(id);
+        if (value == own->Values.end())
+            return std::nullopt;
+        return RawValue{value->second.first, value->second.second};
+    }
+    return FBag.Find(id);
+}
+
 AttachKind PstAttachment::Kind()
 {
-    const std::optional<qint32> method = FindInt(FBag, Prop::AttachMethod);
+    const std::optional<qint32> method = FindInt(*this, Prop::AttachMethod);
+    // An ordinary attachment of data, as its method says, in a context the block
+    // reader read: no need to ask libpff, which would read the whole content.
+    if (method && *method == 1 && Own())
+        return AttachKind::Data;
     // By reference (2), by reference resolve (3), by reference only (4) and
     // by web reference (7) name a file elsewhere.
     if (method && (*method == 2 || *method == 3 || *method == 4 || *method == 7))
@@ -140,6 +170,69 @@ void PstAttachment::ReadData(const std::function<void(const char*, qsizetype)>& 
         sink(reinterpret_cast<const char*>(buffer.data()), static_cast<qsizetype>(got));
         done += static_cast<size64_t>(got);
     }
+}
+
+AttachmentSource::DataReader PstAttachment::OpenData()
+{
+    if (BlockFile::Attachment* own = Own()) {
+        PffItemPtr item = FItem;
+        if (own->HasData) {
+            auto stream = std::make_shared<BlockFile::Stream>(own->Data);
+            return [stream, blocks = FBlocks, item](char* buffer, qsizetype size) -> qsizetype {
+                item->Get(); // raises once the store is closed
+                return stream->Read(buffer, size);
+            };
+        }
+        const auto value = own->Values.find(Prop::AttachDataBin);
+        if (value != own->Values.end() && value->second.first == PropType::Binary) {
+            auto data = std::make_shared<QByteArray>(value->second.second);
+            auto used = std::make_shared<qsizetype>(0);
+            return [data, used, item](char* buffer, qsizetype size) -> qsizetype {
+                item->Get();
+                const qsizetype take = std::min(size, data->size() - *used);
+                memcpy(buffer, data->constData() + *used, static_cast<size_t>(take));
+                *used += take;
+                return take;
+            };
+        }
+    }
+    // libpff's own reader; libpff reads the whole value into memory on first use.
+    struct State {
+        PffItemPtr item;
+        size64_t size = 0;
+        size64_t done = 0;
+        bool started = false;
+    };
+    auto state = std::make_shared<State>();
+    state->item = FItem;
+    return [state](char* buffer, qsizetype size) -> qsizetype {
+        const QString what = QStringLiteral("添付ファイルのデータを読めません");
+        libpff_item_t* item = state->item->Get();
+        if (!state->started) {
+            Call(what, libpff_attachment_get_data_size, item, &state->size);
+            PffError seekError;
+            if (state->size > 0 &&
+                libpff_attachment_data_seek_offset(item, 0, SEEK_SET, seekError.Out()) < 0)
+                Check(-1, seekError, what);
+            state->started = true;
+        }
+        if (state->done >= state->size || size <= 0)
+            return 0;
+        const size_t want = static_cast<size_t>(
+            std::min<size64_t>(static_cast<size64_t>(size), state->size - state->done));
+        PffError error;
+        const ssize_t got = libpff_attachment_data_read_buffer(
+            item, reinterpret_cast<uint8_t*>(buffer), want, error.Out());
+        if (got < 0)
+            Check(-1, error, what);
+        if (got == 0)
+            throw EOleException(QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
+                                    .arg(what)
+                                    .arg(state->done)
+                                    .arg(state->size));
+        state->done += static_cast<size64_t>(got);
+        return static_cast<qsizetype>(got);
+    };
 }
 
 std::shared_ptr<MessageSource> PstAttachment::Embedded()

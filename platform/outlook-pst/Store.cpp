@@ -1,5 +1,6 @@
 #include "Store.h"
 
+#include "Blocks.h"
 #include "CodePage.h"
 #include "runtime/Exception.h"
 
@@ -318,8 +319,18 @@ PffItemPtr Store::Wrap(libpff_item_t* item)
     return std::make_shared<PffItem>(shared_from_this(), item);
 }
 
+std::shared_ptr<BlockFile> Store::Blocks()
+{
+    if (!FBlocksOpened && IsOpen()) {
+        FBlocksOpened = true;
+        FBlocks = BlockFile::Open(FPath);
+    }
+    return FBlocks;
+}
+
 void Store::Close()
 {
+    FBlocks.reset();
     for (auto it = FItems.rbegin(); it != FItems.rend(); ++it)
         (*it)->Release();
     if (FFile) {

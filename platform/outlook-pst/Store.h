@@ -15,6 +15,7 @@
 namespace OutlookPst {
 
 class Store;
+class BlockFile;
 
 // A libpff item registered with its store. Record sets are read once and kept.
 class PffItem {
@@ -85,6 +86,10 @@ public:
     // Prefix of entry identifiers: four flag bytes and the store's record key.
     const QByteArray& EntryIdPrefix() const { return FEntryIdPrefix; }
 
+    // The file's own block reader, opened when first asked for; null when the
+    // file's format is not one it reads.
+    std::shared_ptr<BlockFile> Blocks();
+
     // Takes ownership of an item libpff handed out for this file.
     PffItemPtr Wrap(libpff_item_t* item);
     // Frees every item and closes the file.
@@ -105,6 +110,8 @@ private:
     libpff_file_t* FFile = nullptr;
     quint32 FIpmSubtreeId = 0;
     std::list<PffItem*> FItems; // in the order they were handed out
+    std::shared_ptr<BlockFile> FBlocks;
+    bool FBlocksOpened = false;
 };
 using StorePtr = std::shared_ptr<Store>;
 

@@ -114,6 +114,30 @@ void PutFileBase64(TOutput& out, const QString& path)
     ::close(fd);
 }
 
+// Encodes content given in pieces of any size exactly as PutFileBase64 encodes a
+// file: in chunks of whole Base64 lines, the last one shorter.
+void PutContentBase64(TOutput& out, const TAttachmentPart::TContent& content)
+{
+    QByteArray chunk;
+    chunk.reserve(kChunkBytes);
+    for (;;) {
+        const QByteArray piece = content();
+        if (piece.isEmpty())
+            break;
+        qsizetype used = 0;
+        while (used < piece.size()) {
+            const qsizetype take = std::min(kChunkBytes - chunk.size(), piece.size() - used);
+            chunk.append(piece.constData() + used, take);
+            used += take;
+            if (chunk.size() == kChunkBytes) {
+                PutBase64(out, chunk);
+                chunk.resize(0);
+            }
+        }
+    }
+    PutBase64(out, chunk);
+}
+
 // The media type of a content-type text, without its parameters.
 QByteArray MediaType(const QString& contentType, const char* fallback)
 {
@@ -187,7 +211,14 @@ TTextPart& TMimeMessage::AddTextPart()
 
 TAttachmentPart& TMimeMessage::AddAttachment(const QString& sourcePath)
 {
-    FAttachments.push_back({sourcePath, QString(), QStringLiteral("application/octet-stream")});
+    FAttachments.push_back({sourcePath, {}, QString(), QStringLiteral("application/octet-stream")});
+    return FAttachments.back();
+}
+
+TAttachmentPart& TMimeMessage::AddAttachment(TAttachmentPart::TContent content)
+{
+    FAttachments.push_back(
+        {QString(), std::move(content), QString(), QStringLiteral("application/octet-stream")});
     return FAttachments.back();
 }
 
@@ -269,7 +300,10 @@ void TMimeMessage::SaveTo(const TWriter& writer) const
             disposition.AddParameter(QStringLiteral("filename"), part.FileName);
             out.Put(disposition.Finish());
             out.Put("\r\n");
-            PutFileBase64(out, part.SourcePath);
+            if (part.Content)
+                PutContentBase64(out, part.Content);
+            else
+                PutFileBase64(out, part.SourcePath);
         }
         out.Put("\r\n--" + boundary + "--\r\n");
     }

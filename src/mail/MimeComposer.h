@@ -23,10 +23,14 @@ struct TTextPart {
     QString Body;
 };
 
-// A file attachment part; its content is read from SourcePath when the message is
-// written.
+// A file attachment part; its content is read when the message is written: from
+// Content when that is set, otherwise from the file at SourcePath.
 struct TAttachmentPart {
+    // Gives the content in pieces of any size, then an empty piece at the end;
+    // what it raises passes to the caller of SaveTo.
+    using TContent = std::function<QByteArray()>;
     QString SourcePath;
+    TContent Content;
     QString FileName;
     QString ContentType = QStringLiteral("application/octet-stream");
 };
@@ -57,13 +61,14 @@ public:
 
     TTextPart& AddTextPart();
     TAttachmentPart& AddAttachment(const QString& sourcePath);
+    TAttachmentPart& AddAttachment(TAttachmentPart::TContent content);
     bool IsMultipart() const { return !FTextParts.empty() || !FAttachments.empty(); }
 
     void SetOnInitializeISO(TInitializeISOEvent handler) { FOnInitializeISO = std::move(handler); }
 
     // Writes the message through the writer, in pieces. Raises Exception for an
     // encoding the composer does not write (it writes "B" words in UTF-8 and Base64
-    // bodies only) and EInOutError when an attachment cannot be read.
+    // bodies only) and EInOutError when an attachment file cannot be read.
     void SaveTo(const TWriter& writer) const;
 
 private:

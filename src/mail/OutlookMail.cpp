@@ -40,6 +40,10 @@ QString AttachmentsOmitted(const QString& reason)
         .arg(reason);
 }
 
+// Bytes asked of an attachment stream at a time: whole Base64 lines, and small
+// enough that a large attachment never sits in memory whole.
+constexpr qint32 kStreamPieceBytes = 57 * 1024;
+
 const QString& ReceivedTimeFormat()
 {
     static const QString format = QStringLiteral("yyyy/mm/dd hh:nn:ss");
@@ -59,11 +63,9 @@ QString TOutlookMail::Save(const QString& fileName, int exportType, const TNextN
     case 2:
         return WriteEmlFile(fileName, QString(), QStringLiteral("UTF-8"), QStringLiteral("BASE64"),
                             nextName);
-    case 3: {
-        const ITempDirectoryPtr folder = TUtility::CreateTempDirectory(false);
-        return WriteEmlFile(fileName, folder->GetPath(), QStringLiteral("UTF-8"),
-                            QStringLiteral("BASE64"), nextName);
-    }
+    case 3:
+        return WriteEmlWithAttachments(fileName, QStringLiteral("UTF-8"), QStringLiteral("BASE64"),
+                                       nextName);
     default:
         return fileName;
     }
@@ -97,8 +99,31 @@ void TOutlookMail::SaveEml(const QString& fileName, bool withAttachments, const 
         WriteEmlFile(fileName, QString(), charSet, transferEncoding, {});
         return;
     }
-    const ITempDirectoryPtr folder = TUtility::CreateTempDirectory(false);
-    WriteEmlFile(fileName, folder->GetPath(), charSet, transferEncoding, {});
+    WriteEmlWithAttachments(fileName, charSet, transferEncoding, {});
+}
+
+QString TOutlookMail::WriteEmlWithAttachments(const QString& fileName, const QString& charSet,
+                                              const QString& transferEncoding,
+                                              const TNextName& nextName)
+{
+    // Attachments that the server streams go straight into the message. The
+    // others are saved into a temporary folder, made only when one needs it and
+    // deleted afterwards.
+    ITempDirectoryPtr folder;
+    const TAttachmentFolder folderPath = [&folder] {
+        if (!folder)
+            folder = TUtility::CreateTempDirectory(false);
+        return folder->GetPath();
+    };
+    try {
+        return WriteEmlFile(fileName, folderPath, true, charSet, transferEncoding, nextName);
+    } catch (const TStreamFailed&) {
+        // A stream broke off part-way, after the attachment's part was begun. The
+        // mail is written again with every attachment saved to a file first, so
+        // that an unreadable one is left out and said so, as SaveAsFile reports it.
+        Omissions.clear();
+        return WriteEmlFile(fileName, folderPath, false, charSet, transferEncoding, nextName);
+    }
 }
 
 void TOutlookMail::WriteEml(const QString& fileName, const QString& attachmentDir,
@@ -111,8 +136,17 @@ QString TOutlookMail::WriteEmlFile(const QString& fileName, const QString& attac
                                    const QString& charSet, const QString& transferEncoding,
                                    const TNextName& nextName)
 {
+    const TAttachmentFolder folder = [&attachmentDir] { return attachmentDir; };
+    return WriteEmlFile(fileName, attachmentDir.isEmpty() ? TAttachmentFolder() : folder, false,
+                        charSet, transferEncoding, nextName);
+}
+
+QString TOutlookMail::WriteEmlFile(const QString& fileName, const TAttachmentFolder& attachmentDir,
+                                   bool stream, const QString& charSet,
+                                   const QString& transferEncoding, const TNextName& nextName)
+{
     const std::unique_ptr<Mime::TMimeMessage> message =
-        ComposeMessage(attachmentDir, charSet, transferEncoding);
+        Compose(attachmentDir, stream, charSet, transferEncoding);
     const TInitializeISO initializeISO(QLatin1Char('B'), charSet);
     message->SetOnInitializeISO([&initializeISO](QChar& encoding, QString& set) {
         initializeISO.InitializeISO(encoding, set);
@@ -136,6 +170,15 @@ T TOutlookMail::Salvage(Read read, Omitted omitted, T fallback)
 std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& attachmentDir,
                                                                  const QString& charSet,
                                                                  const QString& transferEncoding)
+{
+    const TAttachmentFolder folder = [&attachmentDir] { return attachmentDir; };
+    return Compose(attachmentDir.isEmpty() ? TAttachmentFolder() : folder, false, charSet,
+                   transferEncoding);
+}
+
+std::unique_ptr<Mime::TMimeMessage> TOutlookMail::Compose(const TAttachmentFolder& attachmentDir,
+                                                          bool stream, const QString& charSet,
+                                                          const QString& transferEncoding)
 {
     auto message = std::make_unique<Mime::TMimeMessage>();
     message->SetCharSet(charSet);
@@ -161,7 +204,7 @@ std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& 
     const std::vector<Outlook::TAttachment> attachments =
         Salvage([this] { return MailItem.GetAttachments(); }, AttachmentsOmitted,
                 std::vector<Outlook::TAttachment>{});
-    if (!attachments.empty() && !attachmentDir.isEmpty()) {
+    if (!attachments.empty() && attachmentDir) {
         message->SetContentType(QStringLiteral("multipart/mixed"));
         Mime::TTextPart& text = message->AddTextPart();
         text.ContentType = QStringLiteral("text/plain");
@@ -171,7 +214,33 @@ std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& 
         int number = 0;
         for (const Outlook::TAttachment& attachment : attachments) {
             ++number;
-            const QString path = TFileUtils::CreateTempFileName(attachmentDir, QString());
+            const auto omitted = [number](const QString& reason) {
+                return QStringLiteral("添付ファイル %1 を読めないため、除きました (%2)")
+                    .arg(number)
+                    .arg(reason);
+            };
+            if (std::optional<Outlook::TAttachmentData> data =
+                    stream ? attachment.OpenData() : std::nullopt) {
+                QString name;
+                if (!Salvage(
+                        [&] {
+                            name = attachment.GetFileName();
+                            return true;
+                        },
+                        omitted, false))
+                    continue;
+                Mime::TAttachmentPart& part = message->AddAttachment([data = std::move(*data)] {
+                    try {
+                        return data.Read(kStreamPieceBytes);
+                    } catch (const Exception&) {
+                        throw TStreamFailed();
+                    }
+                });
+                part.FileName = name;
+                part.ContentType = QStringLiteral("application/octet-stream;");
+                continue;
+            }
+            const QString path = TFileUtils::CreateTempFileName(attachmentDir(), QString());
             QString name;
             const bool read = Salvage(
                 [&] {
@@ -179,12 +248,7 @@ std::unique_ptr<Mime::TMimeMessage> TOutlookMail::ComposeMessage(const QString& 
                     name = attachment.GetFileName();
                     return true;
                 },
-                [number](const QString& reason) {
-                    return QStringLiteral("添付ファイル %1 を読めないため、除きました (%2)")
-                        .arg(number)
-                        .arg(reason);
-                },
-                false);
+                omitted, false);
             if (!read)
                 continue;
             Mime::TAttachmentPart& part = message->AddAttachment(path);

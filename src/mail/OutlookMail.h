@@ -74,6 +74,21 @@ public:
     static QString FormatHeaderDate(TDateTime value);
 
 private:
+    // Gives the folder for attachment files, making it when first asked.
+    using TAttachmentFolder = std::function<QString()>;
+    // Raised by a streamed attachment that breaks off part-way through.
+    struct TStreamFailed {};
+
+    QString WriteEmlWithAttachments(const QString& fileName, const QString& charSet,
+                                    const QString& transferEncoding, const TNextName& nextName);
+    QString WriteEmlFile(const QString& fileName, const TAttachmentFolder& attachmentDir,
+                         bool stream, const QString& charSet, const QString& transferEncoding,
+                         const TNextName& nextName);
+    // Without an attachment folder (empty function) the mail is written without
+    // attachments. With stream, attachments the server streams are not saved.
+    std::unique_ptr<Mime::TMimeMessage> Compose(const TAttachmentFolder& attachmentDir,
+                                                bool stream, const QString& charSet,
+                                                const QString& transferEncoding);
     QString SaveThroughOutlook(const QString& fileName, qint32 format, const TNextName& nextName);
     QString WriteEmlFile(const QString& fileName, const QString& attachmentDir,
                          const QString& charSet, const QString& transferEncoding,

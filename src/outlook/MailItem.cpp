@@ -29,6 +29,29 @@ void TAttachment::SaveAsFile(const QString& path) const
     Item.Call(QStringLiteral("SaveAsFile"), {path});
 }
 
+std::optional<TAttachmentData> TAttachment::OpenData() const
+{
+    // Any failure, an unknown member included, leaves SaveAsFile to do the work
+    // and to report what is wrong, as it always has.
+    try {
+        const OleRef stream = Item.CallObject(QStringLiteral("OpenData"));
+        if (!stream.IsNull())
+            return TAttachmentData(stream);
+    } catch (const Exception&) {
+    }
+    return std::nullopt;
+}
+
+QByteArray TAttachmentData::Read(qint32 maxBytes) const
+{
+    // The server hands bytes over as a string of the characters U+0000 to U+00FF.
+    const QString text = Stream.GetText(QStringLiteral("Read"), {maxBytes});
+    for (const QChar c : text)
+        if (c.unicode() > 0xFF)
+            throw EOleException(QStringLiteral("添付ファイルのデータが正しくありません。"));
+    return text.toLatin1();
+}
+
 QString TMailItem::GetEntryID() const
 {
     return Item.GetText(QStringLiteral("EntryID"));

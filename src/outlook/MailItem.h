@@ -6,6 +6,7 @@
 #include "runtime/DateTime.h"
 #include "support/EMail.h"
 
+#include <optional>
 #include <vector>
 
 namespace Outlook {
@@ -21,6 +22,19 @@ private:
     Automation::OleRef Item;
 };
 
+// The content of an attachment read in pieces, from a stream object of the
+// automation server.
+class TAttachmentData {
+public:
+    explicit TAttachmentData(const Automation::OleRef& stream) : Stream(stream) {}
+    // The next bytes, at most maxBytes (at least 1); empty at the end. Raises
+    // EOleException when the content cannot be read.
+    QByteArray Read(qint32 maxBytes) const;
+
+private:
+    Automation::OleRef Stream;
+};
+
 class TAttachment {
 public:
     explicit TAttachment(const Automation::OleRef& item) : Item(item) {}
@@ -28,6 +42,10 @@ public:
     QString GetFileName() const;
     // Outlook writes the attachment's content to the file at path.
     void SaveAsFile(const QString& path) const;
+    // The attachment's content as a stream, when the server offers one for it
+    // (a member beyond Outlook's model). Null when it does not, or not for this
+    // attachment (an embedded item, a reference): SaveAsFile is the way then.
+    std::optional<TAttachmentData> OpenData() const;
 
 private:
     Automation::OleRef Item;

@@ -66,7 +66,8 @@ TempPlace PlaceOf(const QString& dirName, const QString& prefix)
 }
 
 // Creates a new empty file with O_EXCL, so that no existing file is ever reused.
-QString CreateUniqueFile(const TempPlace& place, mode_t mode)
+// With handle, the file stays open for writing and its descriptor is given there.
+QString CreateUniqueFile(const TempPlace& place, mode_t mode, int* handle = nullptr)
 {
     int error = EEXIST;
     for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
@@ -74,7 +75,10 @@ QString CreateUniqueFile(const TempPlace& place, mode_t mode)
         const int fd = ::open(QFile::encodeName(path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
-            ::close(fd);
+            if (handle)
+                *handle = fd;
+            else
+                ::close(fd);
             return path;
         }
         error = errno;
@@ -198,9 +202,10 @@ ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox, const QString& Directory)
 
 TTargetTempFile::TTargetTempFile(const QString& target) : FTarget(target)
 {
-    // Created with the usual permissions, since the file becomes the target.
+    // Created with the usual permissions, since the file becomes the target. The
+    // descriptor of the creation is kept for Write, which saves opening it again.
     const TStopSignalsHeld held;
-    FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666);
+    FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666, &FHandle);
     FRegistration = TRegisteredTemp(QFile::encodeName(FPath), false);
 }
 
@@ -219,11 +224,8 @@ void TTargetTempFile::Fail(const QString& format, int error) const
 
 void TTargetTempFile::Write(QByteArrayView data)
 {
-    if (FHandle < 0) {
-        FHandle = ::open(QFile::encodeName(FPath).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (FHandle < 0)
-            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
-    }
+    if (FHandle < 0)
+        Fail(QStringLiteral("ファイル \"%1\" に書き込めません。%2"), EBADF);
     const char* p = data.data();
     qsizetype left = data.size();
     while (left > 0) {

@@ -232,3 +232,94 @@ TEST_F(OutlookMailSaveTest, ComposerAcceptsOnlyWhatItCanWrite)
     EXPECT_EQ(encoding, QLatin1Char('B'));
     EXPECT_EQ(charSet, QStringLiteral("UTF-8"));
 }
+
+namespace {
+
+// Gives the attachments an OpenData stream over their data, in pieces of
+// pieceBytes; a piece asked for after failAfter bytes fails.
+void OfferStreams(Fake::FakeOutlook& fake, const std::vector<Fake::FakePtr>& attachments,
+                  const MailSpec& described, qsizetype pieceBytes, qsizetype failAfter = -1)
+{
+    for (std::size_t i = 0; i < described.Attachments.size(); ++i) {
+        const QByteArray data = described.Attachments[i].Data;
+        auto stream = std::make_shared<Fake::FakeObject>(fake.Log, QStringLiteral("AttachmentData"),
+                                                         QStringLiteral("stream%1").arg(i));
+        auto used = std::make_shared<qsizetype>(0);
+        stream->On(QStringLiteral("Read"), [data, used, pieceBytes, failAfter](
+                                               const Automation::Arguments& args) {
+            if (failAfter >= 0 && *used >= failAfter)
+                throw EOleException(QStringLiteral("ブロックが壊れています。"));
+            const qsizetype take =
+                std::min({pieceBytes, qsizetype(args.at(0).AsInt()), data.size() - *used});
+            const QString text = QString::fromLatin1(data.constData() + *used, take);
+            *used += take;
+            return Automation::Variant(text);
+        });
+        attachments.at(i)->On(QStringLiteral("OpenData"),
+                 [stream](const Automation::Arguments&) { return Automation::Variant(stream); });
+    }
+}
+
+QByteArray WithoutBoundaries(QByteArray eml)
+{
+    static const QRegularExpression boundary(QStringLiteral("[0-9A-Za-z]*=_[0-9A-Za-z]*"));
+    return QString::fromLatin1(eml).replace(boundary, QStringLiteral("B")).toLatin1();
+}
+
+} // namespace
+
+TEST_F(OutlookMailSaveTest, StreamedAttachmentsGiveTheSameFileWithoutATemporaryFolder)
+{
+    MailSpec described = WithAttachments();
+    // Sizes around the encoder's chunk of 1024 Base64 lines, and every byte value.
+    QByteArray bytes;
+    for (int i = 0; i < 3 * 57 * 1024 + 5; ++i)
+        bytes.append(char((i * 7 + i / 256) & 0xFF));
+    described.Attachments[0].Data = bytes.left(57 * 1024);
+    described.Attachments[1].Data = bytes;
+    const QString saved = Out + QStringLiteral("/saved.eml");
+    TOutlookMail(Item(described)).Save(saved, 3);
+    const int savedFiles = Fake.Log.Count(QStringLiteral("SaveAsFile"));
+    for (const qsizetype piece : {qsizetype(1000), qsizetype(57 * 1024), qsizetype(1 << 20)}) {
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, piece);
+        const QString streamed = Out + QStringLiteral("/streamed.eml");
+        TOutlookMail(item).Save(streamed, 3);
+        EXPECT_EQ(WithoutBoundaries(Read(streamed)), WithoutBoundaries(Read(saved))) << piece;
+        EXPECT_EQ(Fake.Log.Count(QStringLiteral("SaveAsFile")), savedFiles);
+        EXPECT_TRUE(Entries(Tmp).isEmpty()); // no temporary folder was made
+    }
+}
+
+TEST_F(OutlookMailSaveTest, AStreamThatBreaksOffIsWrittenAgainThroughFiles)
+{
+    MailSpec described = WithAttachments();
+    described.Attachments[1].Data = QByteArray(200 * 1024, 'y');
+    const QString saved = Out + QStringLiteral("/saved.eml");
+    TOutlookMail(Item(described)).Save(saved, 3);
+    {
+        // The stream fails part-way; SaveAsFile reads the attachment fine.
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, 4096, 100 * 1024);
+        const QString target = Out + QStringLiteral("/retried.eml");
+        TOutlookMail mail(item);
+        mail.Save(target, 3);
+        EXPECT_EQ(WithoutBoundaries(Read(target)), WithoutBoundaries(Read(saved)));
+        EXPECT_TRUE(mail.GetOmissions().isEmpty());
+    }
+    {
+        // Both fail: the attachment is left out and said so, as without streams.
+        const Outlook::TMailItem item = Item(described);
+        OfferStreams(Fake, {Attachment(item, 1), Attachment(item, 2)}, described, 4096, 100 * 1024);
+        Attachment(item, 2)->Fail(QStringLiteral("SaveAsFile"));
+        const QString target = Out + QStringLiteral("/omitted.eml");
+        TOutlookMail mail(item);
+        mail.Save(target, 3);
+        ASSERT_EQ(mail.GetOmissions().size(), 1);
+        EXPECT_TRUE(mail.GetOmissions()[0].startsWith(QStringLiteral("添付ファイル 2 を読めない")));
+        const QByteArray file = Read(target);
+        EXPECT_TRUE(file.contains("Zmlyc3Q=")); // "first"
+        EXPECT_FALSE(file.contains("eXl5eXl5")); // nothing of the broken one
+    }
+    EXPECT_TRUE(Entries(Tmp).isEmpty());
+}

@@ -1,0 +1,425 @@
+#include "Blocks.h"
+
+#include "runtime/Exception.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <cerrno>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace OutlookPst {
+
+namespace {
+
+constexpr qsizetype kPageSize = 512;
+constexpr qsizetype kPageEntryBytes = 488;
+constexpr qsizetype kTrailerSize = 16;
+constexpr qsizetype kMaxBlockSize = 8192;
+constexpr quint8 kBbtPage = 0x80;
+constexpr quint8 kNbtPage = 0x81;
+constexpr int kMaxTreeDepth = 16;
+constexpr quint16 kAttachDataBin = 0x3701;
+constexpr quint16 kBinaryType = 0x0102;
+
+quint16 U16(const char* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+quint32 U32(const char* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+quint64 U64(const char* p)
+{
+    return qFromLittleEndian<quint64>(p);
+}
+
+// The lowest bit of a block identifier is reserved; the next one marks the
+// blocks that hold lists (XBLOCK, XXBLOCK, sub-node blocks) rather than data.
+quint64 BlockKey(quint64 bid)
+{
+    return bid & ~quint64(1);
+}
+bool IsInternal(quint64 bid)
+{
+    return (bid & 2) != 0;
+}
+
+// libpff's decryption of data blocks (the permutation and the cyclic methods),
+// found at run time; null when the libpff in use does not export it.
+using Decrypt = ssize_t (*)(uint8_t, uint32_t, uint8_t*, size_t, void**);
+Decrypt DecryptFunction()
+{
+    static const auto function =
+        reinterpret_cast<Decrypt>(dlsym(RTLD_DEFAULT, "libpff_encryption_decrypt"));
+    return function;
+}
+
+[[noreturn]] void Damaged(const QString& what)
+{
+    throw EOleException(QStringLiteral("添付ファイルのデータを読めません: %1").arg(what));
+}
+
+} // namespace
+
+quint32 BlockCrc(const char* data, qsizetype size)
+{
+    uLong value = 0xFFFFFFFFu;
+    while (size > 0) {
+        const auto chunk = static_cast<uInt>(std::min<qsizetype>(size, 1 << 30));
+        value = ::crc32(value, reinterpret_cast<const Bytef*>(data), chunk);
+        data += chunk;
+        size -= chunk;
+    }
+    return static_cast<quint32>(~value);
+}
+
+std::unique_ptr<BlockFile> BlockFile::Open(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    std::unique_ptr<BlockFile> file(new BlockFile([fd](quint64 offset, char* buffer,
+                                                       qsizetype size) {
+        qsizetype done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done),
+                                      static_cast<off_t>(offset + static_cast<quint64>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }));
+    file->FFd = fd;
+    if (!file->ReadHeader())
+        return nullptr;
+    return file;
+}
+
+std::unique_ptr<BlockFile> BlockFile::Open(ReadAt read)
+{
+    std::unique_ptr<BlockFile> file(new BlockFile(std::move(read)));
+    if (!file->ReadHeader())
+        return nullptr;
+    return file;
+}
+
+BlockFile::~BlockFile()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+bool BlockFile::ReadHeader()
+{
+    char header[564];
+    if (!FRead(0, header, sizeof header) || QByteArrayView(header, 4) != "!BDN")
+        return false;
+    const quint16 version = U16(header + 10);
+    // 14 and 15 are the 8-bit format, 36 the one with 4096-byte pages.
+    if (version < 23 || version == 36)
+        return false;
+    if (BlockCrc(header + 8, 471) != U32(header + 4))
+        return false;
+    FNbtRoot = U64(header + 224);
+    FBbtRoot = U64(header + 240);
+    FCrypt = static_cast<quint8>(header[513]);
+    return FCrypt == 0 || ((FCrypt == 1 || FCrypt == 2) && DecryptFunction());
+}
+
+QByteArray BlockFile::Page(quint64 offset, quint8 type)
+{
+    QByteArray page(kPageSize, Qt::Uninitialized);
+    if (!FRead(offset, page.data(), kPageSize))
+        return {};
+    const char* p = page.constData();
+    if (static_cast<quint8>(p[496]) != type || static_cast<quint8>(p[497]) != type ||
+        BlockCrc(p, 496) != U32(p + 500))
+        return {};
+    return page;
+}
+
+std::optional<BlockFile::Node> BlockFile::FindNode(quint32 nid)
+{
+    quint64 offset = FNbtRoot;
+    int level = kMaxTreeDepth;
+    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+        const QByteArray page = Page(offset, kNbtPage);
+        if (page.isEmpty())
+            return std::nullopt;
+        const char* p = page.constData();
+        const int count = static_cast<quint8>(p[488]);
+        const int size = static_cast<quint8>(p[490]);
+        const int pageLevel = static_cast<quint8>(p[491]);
+        if (pageLevel >= level || count * size > kPageEntryBytes)
+            return std::nullopt;
+        level = pageLevel;
+        if (level == 0) {
+            if (size < 32)
+                return std::nullopt;
+            for (int i = 0; i < count; ++i) {
+                const char* e = p + i * size;
+                if (static_cast<quint32>(U64(e)) == nid)
+                    return Node{U64(e + 8), U64(e + 16)};
+            }
+            return std::nullopt;
+        }
+        if (size < 24)
+            return std::nullopt;
+        int pick = -1;
+        for (int i = 0; i < count && U64(p + i * size) <= nid; ++i)
+            pick = i;
+        if (pick < 0)
+            return std::nullopt;
+        offset = U64(p + pick * size + 16);
+    }
+    return std::nullopt;
+}
+
+std::optional<BlockFile::BlockRef> BlockFile::FindBlock(quint64 bid)
+{
+    const quint64 key = BlockKey(bid);
+    quint64 offset = FBbtRoot;
+    int level = kMaxTreeDepth;
+    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+        const QByteArray page = Page(offset, kBbtPage);
+        if (page.isEmpty())
+            return std::nullopt;
+        const char* p = page.constData();
+        const int count = static_cast<quint8>(p[488]);
+        const int size = static_cast<quint8>(p[490]);
+        const int pageLevel = static_cast<quint8>(p[491]);
+        if (pageLevel >= level || count * size > kPageEntryBytes || size < 24)
+            return std::nullopt;
+        level = pageLevel;
+        if (level == 0) {
+            for (int i = 0; i < count; ++i) {
+                const char* e = p + i * size;
+                if (BlockKey(U64(e)) == key)
+                    return BlockRef{U64(e + 8), U16(e + 16)};
+            }
+            return std::nullopt;
+        }
+        int pick = -1;
+        for (int i = 0; i < count && BlockKey(U64(p + i * size)) <= key; ++i)
+            pick = i;
+        if (pick < 0)
+            return std::nullopt;
+        offset = U64(p + pick * size + 16);
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> BlockFile::Block(quint64 bid)
+{
+    const std::optional<BlockRef> ref = FindBlock(bid);
+    if (!ref || ref->Size > kMaxBlockSize - kTrailerSize)
+        return std::nullopt;
+    const qsizetype stored = (ref->Size + kTrailerSize + 63) / 64 * 64;
+    QByteArray block(stored, Qt::Uninitialized);
+    if (!FRead(ref->Offset, block.data(), stored))
+        return std::nullopt;
+    const char* trailer = block.constData() + stored - kTrailerSize;
+    if (U16(trailer) != ref->Size || BlockKey(U64(trailer + 8)) != BlockKey(bid) ||
+        BlockCrc(block.constData(), ref->Size) != U32(trailer + 4))
+        return std::nullopt;
+    block.truncate(ref->Size);
+    if (!IsInternal(bid) && FCrypt != 0) {
+        void* error = nullptr;
+        if (DecryptFunction()(FCrypt, static_cast<uint32_t>(bid),
+                              reinterpret_cast<uint8_t*>(block.data()),
+                              static_cast<size_t>(block.size()), &error) != block.size())
+            return std::nullopt; // the error object is libpff's to free; it leaks rather than crashes
+    }
+    return block;
+}
+
+std::optional<BlockFile::Node> BlockFile::FindSubNode(quint64 subBid, quint32 nid, int depth)
+{
+    if (subBid == 0 || depth > 2)
+        return std::nullopt;
+    const std::optional<QByteArray> block = Block(subBid);
+    if (!block || block->size() < 8 || block->at(0) != 0x02)
+        return std::nullopt;
+    const char* p = block->constData();
+    const int level = static_cast<quint8>(p[1]);
+    const int count = U16(p + 2);
+    const int size = level == 0 ? 24 : 16;
+    if (level > 1 || 8 + qsizetype(count) * size > block->size())
+        return std::nullopt;
+    if (level == 0) {
+        for (int i = 0; i < count; ++i) {
+            const char* e = p + 8 + i * size;
+            if (static_cast<quint32>(U64(e)) == nid)
+                return Node{U64(e + 8), U64(e + 16)};
+        }
+        return std::nullopt;
+    }
+    int pick = -1;
+    for (int i = 0; i < count && static_cast<quint32>(U64(p + 8 + i * size)) <= nid; ++i)
+        pick = i;
+    if (pick < 0)
+        return std::nullopt;
+    return FindSubNode(U64(p + 8 + pick * size + 8), nid, depth + 1);
+}
+
+bool BlockFile::DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& size, int depth)
+{
+    if (!IsInternal(bid)) {
+        const std::optional<BlockRef> ref = FindBlock(bid);
+        if (!ref)
+            return false;
+        blocks.push_back(bid);
+        size = ref->Size;
+        return true;
+    }
+    const std::optional<QByteArray> block = Block(bid);
+    if (!block || block->size() < 8 || block->at(0) != 0x01)
+        return false;
+    const char* p = block->constData();
+    const int level = static_cast<quint8>(p[1]);
+    const int count = U16(p + 2);
+    // An XXBLOCK (level 2) lists XBLOCKs, an XBLOCK (level 1) data blocks.
+    if (level != 2 - depth || level < 1 || 8 + qsizetype(count) * 8 > block->size())
+        return false;
+    size = U32(p + 4);
+    for (int i = 0; i < count; ++i) {
+        const quint64 child = U64(p + 8 + i * 8);
+        if (level == 1) {
+            if (IsInternal(child))
+                return false;
+            blocks.push_back(child);
+        } else {
+            quint64 ignored = 0;
+            if (!IsInternal(child) || !DataBlocks(child, blocks, ignored, depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+std::optional<BlockFile::Attachment> BlockFile::ReadAttachment(quint32 messageNid,
+                                                               quint32 attachmentNid)
+{
+    const std::optional<Node> message = FindNode(messageNid);
+    if (!message)
+        return std::nullopt;
+    const std::optional<Node> attachment = FindSubNode(message->Sub, attachmentNid);
+    if (!attachment || IsInternal(attachment->Data))
+        return std::nullopt; // a property context of more than one block: libpff reads it
+    const std::optional<QByteArray> context = Block(attachment->Data);
+    if (!context || context->size() < 12)
+        return std::nullopt;
+    const char* p = context->constData();
+    const qsizetype size = context->size();
+    const quint16 mapAt = U16(p);
+    if (static_cast<quint8>(p[2]) != 0xEC || static_cast<quint8>(p[3]) != 0xBC ||
+        mapAt + 4 > size)
+        return std::nullopt;
+    const int allocations = U16(p + mapAt);
+    if (mapAt + 4 + (allocations + 1) * 2 > size)
+        return std::nullopt;
+    // The start and length of a heap item, or nothing for a bad reference.
+    auto item = [&](quint32 hid) -> std::optional<std::pair<qsizetype, qsizetype>> {
+        const quint32 index = (hid >> 5) & 0x7FF;
+        if ((hid & 0x1F) != 0 || (hid >> 16) != 0 || index < 1 ||
+            index > static_cast<quint32>(allocations))
+            return std::nullopt;
+        const qsizetype start = U16(p + mapAt + 4 + (index - 1) * 2);
+        const qsizetype end = U16(p + mapAt + 4 + index * 2);
+        if (start > end || end > mapAt)
+            return std::nullopt;
+        return std::make_pair(start, end - start);
+    };
+    const auto header = item(U32(p + 4));
+    if (!header || header->second < 8)
+        return std::nullopt;
+    const char* h = p + header->first;
+    if (static_cast<quint8>(h[0]) != 0xB5 || h[1] != 2 || h[2] != 6 || h[3] != 0)
+        return std::nullopt; // records over more than one heap item are left to libpff
+    Attachment result;
+    std::optional<quint32> dataNid;
+    if (const quint32 root = U32(h + 4); root != 0) {
+        const auto records = item(root);
+        if (!records)
+            return std::nullopt;
+        const char* r = p + records->first;
+        for (qsizetype i = 0; i + 8 <= records->second; i += 8) {
+            const quint16 id = U16(r + i);
+            const quint16 type = U16(r + i + 2);
+            const quint32 hnid = U32(r + i + 4);
+            switch (type) {
+            case 0x0003: // 32-bit integer, stored in the record
+                result.Values[id] = {type, QByteArray(r + i + 4, 4)};
+                break;
+            case 0x001E: // strings and binary values: a heap item, or a sub-node when large
+            case 0x001F:
+            case 0x0102:
+                if (hnid == 0) {
+                    result.Values[id] = {type, QByteArray()};
+                } else if ((hnid & 0x1F) == 0) {
+                    const auto value = item(hnid);
+                    if (!value)
+                        return std::nullopt;
+                    result.Values[id] = {type, QByteArray(p + value->first, value->second)};
+                } else if (id == kAttachDataBin && type == kBinaryType) {
+                    dataNid = hnid;
+                } else {
+                    result.Unknown.insert(id);
+                }
+                break;
+            default:
+                result.Unknown.insert(id);
+            }
+        }
+    }
+    if (dataNid) {
+        const std::optional<Node> value = FindSubNode(attachment->Sub, *dataNid);
+        if (!value)
+            return std::nullopt;
+        result.Data.FFile = this;
+        if (!DataBlocks(value->Data, result.Data.FBlocks, result.Data.FSize))
+            return std::nullopt;
+        result.HasData = true;
+    }
+    return result;
+}
+
+qsizetype BlockFile::Stream::Read(char* buffer, qsizetype size)
+{
+    qsizetype filled = 0;
+    while (filled < size) {
+        if (FUsed == FCurrent.size()) {
+            if (FNext == FBlocks.size()) {
+                if (FDone != FSize)
+                    Damaged(QStringLiteral("データが途中で終わっています (%1 / %2 バイト)。")
+                                .arg(FDone)
+                                .arg(FSize));
+                break;
+            }
+            std::optional<QByteArray> block = FFile->Block(FBlocks[FNext]);
+            if (!block)
+                Damaged(QStringLiteral("ブロック 0x%1 が壊れています。")
+                            .arg(FBlocks[FNext], 0, 16));
+            ++FNext;
+            FCurrent = std::move(*block);
+            FUsed = 0;
+            if (FDone + static_cast<quint64>(FCurrent.size()) > FSize)
+                Damaged(QStringLiteral("データが記録された大きさを超えています。"));
+        }
+        const qsizetype take = std::min(size - filled, FCurrent.size() - FUsed);
+        memcpy(buffer + filled, FCurrent.constData() + FUsed, static_cast<size_t>(take));
+        FUsed += take;
+        filled += take;
+        FDone += static_cast<quint64>(take);
+    }
+    return filled;
+}
+
+} // namespace OutlookPst

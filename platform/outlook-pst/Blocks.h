@@ -1,0 +1,114 @@
+// A reader of the block layer of a Unicode data file (512-byte pages), used to
+// stream an attachment's content a block at a time: libpff reads a value's
+// blocks into one buffer of the whole value before handing any of it out.
+//
+// It follows the node and block B-trees from the file header, the message's and
+// the attachment's sub-node trees, the attachment's property context (a heap of
+// one block) and the data tree of the content (a data block, or XBLOCK and
+// XXBLOCK lists of them). Every page and block is checked against its CRC,
+// identifier and size before use, and data blocks are decrypted in place.
+// Whatever it does not find as expected it reports as "not found", so that the
+// caller can go the slower way through libpff; damage in the data blocks
+// themselves raises, since libpff would fail on it too.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace OutlookPst {
+
+class BlockFile {
+public:
+    // Reads size bytes at offset into buffer; false when the file ends before.
+    using ReadAt = std::function<bool(quint64 offset, char* buffer, qsizetype size)>;
+
+    // A reader over the file at path, or null when it is not a Unicode data file
+    // with 512-byte pages (libpff serves the others).
+    static std::unique_ptr<BlockFile> Open(const QString& path);
+    // The same over any source of bytes (tests and fuzzing read from memory).
+    static std::unique_ptr<BlockFile> Open(ReadAt read);
+
+    ~BlockFile();
+    BlockFile(const BlockFile&) = delete;
+    BlockFile& operator=(const BlockFile&) = delete;
+
+    // The content of the binary attachment data property of attachment
+    // attachmentNid of the top-level message messageNid, read one data block at
+    // a time.
+    class Stream {
+    public:
+        // The content's size in bytes.
+        quint64 Size() const { return FSize; }
+        // Fills buffer with up to size bytes; returns how many, 0 at the end.
+        // Raises EOleException for a damaged block.
+        qsizetype Read(char* buffer, qsizetype size);
+
+    private:
+        friend class BlockFile;
+        BlockFile* FFile = nullptr;
+        std::vector<quint64> FBlocks; // the data blocks in order
+        std::size_t FNext = 0;
+        QByteArray FCurrent;
+        qsizetype FUsed = 0;
+        quint64 FSize = 0;
+        quint64 FDone = 0;
+    };
+    // The properties of attachment attachmentNid of the top-level message
+    // messageNid, read from its property context, and its content when that is
+    // kept outside the context (a large binary attachment data property).
+    struct Attachment {
+        // Values of the kinds read here: 32-bit integers, strings and binary
+        // values, as stored.
+        std::map<quint16, std::pair<quint16, QByteArray>> Values;
+        // Properties present but not read here (other kinds, values kept in
+        // sub-nodes); a caller asks libpff for those.
+        std::set<quint16> Unknown;
+        bool HasData = false;
+        Stream Data;
+    };
+    // Null when the attachment cannot be read this way. The stream refers to
+    // this object, which must outlive it.
+    std::optional<Attachment> ReadAttachment(quint32 messageNid, quint32 attachmentNid);
+
+private:
+    struct Node {
+        quint64 Data = 0;
+        quint64 Sub = 0;
+    };
+    struct BlockRef {
+        quint64 Offset = 0;
+        quint16 Size = 0;
+    };
+
+    explicit BlockFile(ReadAt read) : FRead(std::move(read)) {}
+    bool ReadHeader();
+    // A B-tree page at offset, checked; empty when damaged.
+    QByteArray Page(quint64 offset, quint8 type);
+    std::optional<Node> FindNode(quint32 nid);
+    std::optional<BlockRef> FindBlock(quint64 bid);
+    // One block, checked and, for a data block, decrypted. Null when it cannot be
+    // found or fails a check.
+    std::optional<QByteArray> Block(quint64 bid);
+    std::optional<Node> FindSubNode(quint64 subBid, quint32 nid, int depth = 0);
+    // The data blocks of a data tree, in order, with the total size.
+    bool DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& size, int depth = 0);
+
+    ReadAt FRead;
+    int FFd = -1;
+    quint8 FCrypt = 0;
+    quint64 FNbtRoot = 0;
+    quint64 FBbtRoot = 0;
+};
+
+// The CRC of pages and blocks: the CRC-32 register update from zero, without
+// the usual inversions.
+quint32 BlockCrc(const char* data, qsizetype size);
+
+} // namespace OutlookPst
