@@ -1,14 +1,14 @@
 #include "Blocks.h"
 
+#include "PstFormat.h"
+
 #include "runtime/Exception.h"
 
 #include <QFile>
 #include <QtEndian>
 #include <cerrno>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace OutlookPst {
 
@@ -48,16 +48,6 @@ bool IsInternal(quint64 bid)
     return (bid & 2) != 0;
 }
 
-// libpff's decryption of data blocks (the permutation and the cyclic methods),
-// found at run time; null when the libpff in use does not export it.
-using Decrypt = ssize_t (*)(uint8_t, uint32_t, uint8_t*, size_t, void**);
-Decrypt DecryptFunction()
-{
-    static const auto function =
-        reinterpret_cast<Decrypt>(dlsym(RTLD_DEFAULT, "libpff_encryption_decrypt"));
-    return function;
-}
-
 [[noreturn]] void Damaged(const QString& what)
 {
     throw EOleException(QStringLiteral("添付ファイルのデータを読めません: %1").arg(what));
@@ -67,14 +57,7 @@ Decrypt DecryptFunction()
 
 quint32 BlockCrc(const char* data, qsizetype size)
 {
-    uLong value = 0xFFFFFFFFu;
-    while (size > 0) {
-        const auto chunk = static_cast<uInt>(std::min<qsizetype>(size, 1 << 30));
-        value = ::crc32(value, reinterpret_cast<const Bytef*>(data), chunk);
-        data += chunk;
-        size -= chunk;
-    }
-    return static_cast<quint32>(~value);
+    return PstFormat::Crc(data, static_cast<size_t>(size));
 }
 
 std::unique_ptr<BlockFile> BlockFile::Open(const QString& path)
@@ -130,7 +113,9 @@ bool BlockFile::ReadHeader()
     FNbtRoot = U64(header + 224);
     FBbtRoot = U64(header + 240);
     FCrypt = static_cast<quint8>(header[513]);
-    return FCrypt == 0 || ((FCrypt == 1 || FCrypt == 2) && DecryptFunction());
+    // No encryption and compressible encryption are read here; the cyclic
+    // method is left to libpff.
+    return FCrypt == 0 || FCrypt == 1;
 }
 
 QByteArray BlockFile::Page(quint64 offset, quint8 type)
@@ -230,13 +215,8 @@ std::optional<QByteArray> BlockFile::Block(quint64 bid)
         BlockCrc(block.constData(), ref->Size) != U32(trailer + 4))
         return std::nullopt;
     block.truncate(ref->Size);
-    if (!IsInternal(bid) && FCrypt != 0) {
-        void* error = nullptr;
-        if (DecryptFunction()(FCrypt, static_cast<uint32_t>(bid),
-                              reinterpret_cast<uint8_t*>(block.data()),
-                              static_cast<size_t>(block.size()), &error) != block.size())
-            return std::nullopt; // the error object is libpff's to free; it leaks rather than crashes
-    }
+    if (!IsInternal(bid) && FCrypt == 1)
+        PstFormat::Decode(reinterpret_cast<uint8_t*>(block.data()), static_cast<size_t>(block.size()));
     return block;
 }
 

@@ -9,12 +9,12 @@
 // the plain CRC-32 register update, without zlib's inversion before and after,
 // hence the complements. Arguments libpff would refuse go to libpff's own
 // function, so its error reports stay as they were.
-#include <zlib.h>
+#include "PstFormat.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <dlfcn.h>
+#include <climits>
 #include <sys/types.h>
 
 namespace {
@@ -38,13 +38,6 @@ libfmapi_checksum_calculate_weak_crc32(uint32_t* crc32, const uint8_t* buffer, s
         const WeakCrc32 original = LibpffWeakCrc32();
         return original ? original(crc32, buffer, size, initial_value, error) : -1;
     }
-    uLong value = ~initial_value & 0xFFFFFFFFu;
-    while (size > 0) {
-        const auto chunk = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
-        value = ::crc32(value, buffer, chunk);
-        buffer += chunk;
-        size -= chunk;
-    }
-    *crc32 = static_cast<uint32_t>(~value);
+    *crc32 = PstFormat::Crc(buffer, size, initial_value);
     return 1;
 }

@@ -6,6 +6,8 @@
 // and per node stays in memory until Finish writes the trees and the header.
 #pragma once
 
+#include "PstFormat.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -42,12 +44,12 @@ constexpr Nid MakeNid(uint32_t index, Nid type) { return (index << 5) | type; }
 // Bytes of data one block holds, without its trailer.
 constexpr size_t MaxBlockData = 8192 - 16;
 
-// The 256-byte substitution of compressible encryption, and its inverse.
-extern const uint8_t EncodeTable[256];
-const uint8_t* DecodeTable();
-
-// The data file's checksum: CRC-32 with a zero start value and no final inversion.
-uint32_t Crc(const void* data, size_t size, uint32_t start = 0);
+// The checksum, signature and encryption substitution, shared with the block
+// reader of the Outlook stand-in.
+using PstFormat::Crc;
+using PstFormat::DecodeTable;
+using PstFormat::EncodeTable;
+using PstFormat::Signature;
 
 class Ndb {
 public:
