@@ -23,7 +23,7 @@ Variant DispatchTable::Invoke(const QString& member, InvokeKind, const Arguments
 {
     const auto it = FMembers.constFind(member.toLower());
     if (it == FMembers.constEnd())
-        throw EOleException(QStringLiteral("メンバー %1 はありません。").arg(member));
+        ThrowUnknownMember(member);
     return (*it)(args);
 }
 
@@ -32,14 +32,19 @@ void DispatchTable::AddMember(const QString& name, Handler handler)
     FMembers.insert(name.toLower(), std::move(handler));
 }
 
-QString DispatchTable::TextArg(const Arguments& args, std::size_t index)
+void Dispatch::ThrowUnknownMember(const QString& member)
+{
+    throw EOleException(QStringLiteral("メンバー %1 はありません。").arg(member));
+}
+
+QString Dispatch::TextArg(const Arguments& args, std::size_t index)
 {
     if (index >= args.size())
         throw EOleException(QStringLiteral("%1番目の引数がありません。").arg(index + 1));
     return VarToText(args[index], QStringLiteral("%1番目の引数").arg(index + 1));
 }
 
-qint32 DispatchTable::IntArg(const Arguments& args, std::size_t index)
+qint32 Dispatch::IntArg(const Arguments& args, std::size_t index)
 {
     if (index >= args.size())
         throw EOleException(QStringLiteral("%1番目の引数がありません。").arg(index + 1));

@@ -29,6 +29,13 @@ public:
     // The object's class name as shown in messages ("MailItem", "Folder").
     virtual QString ClassName() const = 0;
     virtual Variant Invoke(const QString& member, InvokeKind kind, const Arguments& args) = 0;
+
+protected:
+    // Argument helpers for handlers: the argument at `index` converted, or an error
+    // that names the argument's position.
+    static QString TextArg(const Arguments& args, std::size_t index);
+    static qint32 IntArg(const Arguments& args, std::size_t index);
+    [[noreturn]] static void ThrowUnknownMember(const QString& member);
 };
 
 // A Dispatch that dispatches through a table of named members.
@@ -41,13 +48,45 @@ public:
 protected:
     void AddMember(const QString& name, Handler handler);
 
-    // Argument helpers for handlers: the argument at `index` converted, or an error
-    // that names the argument's position.
-    static QString TextArg(const Arguments& args, std::size_t index);
-    static qint32 IntArg(const Arguments& args, std::size_t index);
+private:
+    QHash<QString, Handler> FMembers; // keys in lower case
+};
+
+// A Dispatch whose members are the same for every object of class T: the table is
+// built once, on first use, by T::BuildMembers(ClassMembers<T>&), and each handler
+// is given the object it was invoked on. For objects made once per mail, where a
+// table per object would cost more than the calls it serves.
+template <class T>
+class ClassMembers {
+public:
+    using Handler = std::function<Variant(T& self, const Arguments& args)>;
+
+    void Add(const QString& name, Handler handler) { FMembers.insert(name.toLower(), std::move(handler)); }
+    const Handler* Find(const QString& member) const
+    {
+        const auto it = FMembers.constFind(member.toLower());
+        return it == FMembers.constEnd() ? nullptr : &*it;
+    }
 
 private:
     QHash<QString, Handler> FMembers; // keys in lower case
+};
+
+template <class T>
+class ClassDispatch : public Dispatch {
+public:
+    Variant Invoke(const QString& member, InvokeKind, const Arguments& args) override
+    {
+        static const ClassMembers<T> members = [] {
+            ClassMembers<T> built;
+            T::BuildMembers(built);
+            return built;
+        }();
+        const auto* handler = members.Find(member);
+        if (!handler)
+            ThrowUnknownMember(member);
+        return (*handler)(static_cast<T&>(*this), args);
+    }
 };
 
 // An automation reference: one object or the null state. Copying shares the

@@ -23,12 +23,17 @@ constexpr quint32 kNormalMessage = 0x04;
 } // namespace
 
 Collection::Collection(QString className, CountFn count, ItemFn item)
-    : FClassName(std::move(className))
+    : FClassName(std::move(className)), FCount(std::move(count)), FItem(std::move(item))
 {
-    AddMember(QStringLiteral("Count"), [count](const Arguments&) { return Variant(count()); });
-    AddMember(QStringLiteral("Item"), [count, item](const Arguments& args) {
+}
+
+void Collection::BuildMembers(Automation::ClassMembers<Collection>& members)
+{
+    members.Add(QStringLiteral("Count"),
+                [](Collection& self, const Arguments&) { return Variant(self.FCount()); });
+    members.Add(QStringLiteral("Item"), [](Collection& self, const Arguments& args) {
         const qint32 index = IntArg(args, 0);
-        const qint32 n = count();
+        const qint32 n = self.FCount();
         if (index < 1 || index > n)
             throw EOleException(
                 n == 0
@@ -36,7 +41,7 @@ Collection::Collection(QString className, CountFn count, ItemFn item)
                     : QStringLiteral("インデックス %1 は範囲外です (1 から %2)。")
                           .arg(index)
                           .arg(n));
-        return Variant(item(index - 1));
+        return Variant(self.FItem(index - 1));
     });
 }
 

@@ -15,16 +15,22 @@ namespace OutlookPst {
 
 namespace {
 
-class RecipientObject : public Automation::DispatchTable {
+class RecipientObject : public Automation::ClassDispatch<RecipientObject> {
 public:
     RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage)
     {
-        AddMember(QStringLiteral("Name"),
-                  [this](const Arguments&) { return Variant(RecipientName(*FBag, FCodePage)); });
-        AddMember(QStringLiteral("Address"),
-                  [this](const Arguments&) { return Variant(RecipientAddress(*FBag, FCodePage)); });
-        AddMember(QStringLiteral("Type"), [this](const Arguments&) {
-            return Variant(FindInt(*FBag, Prop::RecipientType).value_or(1) & 0x0F);
+    }
+    static void BuildMembers(Automation::ClassMembers<RecipientObject>& members)
+    {
+        using Self = RecipientObject;
+        members.Add(QStringLiteral("Name"), [](Self& self, const Arguments&) {
+            return Variant(RecipientName(*self.FBag, self.FCodePage));
+        });
+        members.Add(QStringLiteral("Address"), [](Self& self, const Arguments&) {
+            return Variant(RecipientAddress(*self.FBag, self.FCodePage));
+        });
+        members.Add(QStringLiteral("Type"), [](Self& self, const Arguments&) {
+            return Variant(FindInt(*self.FBag, Prop::RecipientType).value_or(1) & 0x0F);
         });
     }
     QString ClassName() const override { return QStringLiteral("Recipient"); }
@@ -61,30 +67,34 @@ private:
     AttachmentSource::DataReader FReader;
 };
 
-class AttachmentObject : public Automation::DispatchTable {
+class AttachmentObject : public Automation::ClassDispatch<AttachmentObject> {
 public:
     AttachmentObject(AttachmentSourcePtr source, int codePage)
         : FSource(std::move(source)), FCodePage(codePage)
     {
-        AddMember(QStringLiteral("FileName"), [this](const Arguments&) {
-            return Variant(AttachmentFileName(*FSource, FCodePage));
+    }
+    static void BuildMembers(Automation::ClassMembers<AttachmentObject>& members)
+    {
+        using Self = AttachmentObject;
+        members.Add(QStringLiteral("FileName"), [](Self& self, const Arguments&) {
+            return Variant(AttachmentFileName(*self.FSource, self.FCodePage));
         });
-        AddMember(QStringLiteral("DisplayName"), [this](const Arguments&) {
-            return Variant(TextOr(*FSource, Prop::DisplayName, FCodePage,
-                                  AttachmentFileName(*FSource, FCodePage)));
+        members.Add(QStringLiteral("DisplayName"), [](Self& self, const Arguments&) {
+            return Variant(TextOr(*self.FSource, Prop::DisplayName, self.FCodePage,
+                                  AttachmentFileName(*self.FSource, self.FCodePage)));
         });
-        AddMember(QStringLiteral("SaveAsFile"), [this](const Arguments& args) {
-            SaveAttachmentFile(*FSource, TextArg(args, 0));
+        members.Add(QStringLiteral("SaveAsFile"), [](Self& self, const Arguments& args) {
+            SaveAttachmentFile(*self.FSource, TextArg(args, 0));
             return Variant();
         });
         // Beyond Outlook's model: the content of a data attachment as a stream
         // object, so that it need not pass through a file. Raises for an embedded
         // item or a reference, which only SaveAsFile handles.
-        AddMember(QStringLiteral("OpenData"), [this](const Arguments&) {
-            if (FSource->Kind() != AttachKind::Data)
+        members.Add(QStringLiteral("OpenData"), [](Self& self, const Arguments&) {
+            if (self.FSource->Kind() != AttachKind::Data)
                 throw EOleException(
                     QStringLiteral("この添付ファイルはデータとして読み出せません。"));
-            AttachmentSource::DataReader reader = FSource->OpenData();
+            AttachmentSource::DataReader reader = self.FSource->OpenData();
             if (!reader)
                 throw EOleException(
                     QStringLiteral("この添付ファイルはデータとして読み出せません。"));
@@ -116,35 +126,42 @@ QString AttachmentFileName(AttachmentSource& attachment, int codePage)
     return QString();
 }
 
-MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(source))
+MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(source)) {}
+
+void MailItemObject::BuildMembers(Automation::ClassMembers<MailItemObject>& members)
 {
-    auto text = [this](const char* name, std::function<QString()> get) {
-        AddMember(QString::fromLatin1(name), [get](const Arguments&) { return Variant(get()); });
+    using Self = MailItemObject;
+    auto text = [&members](const char* name, QString (*get)(Self&)) {
+        members.Add(QString::fromLatin1(name),
+                    [get](Self& self, const Arguments&) { return Variant(get(self)); });
     };
-    text("EntryID", [this] { return FSource->EntryId(); });
-    text("Subject", [this] { return Subject(); });
-    text("Body", [this] { return Body(); });
-    text("ReplyRecipientNames",
-         [this] { return TextOr(*FSource, Prop::ReplyRecipientNames, FSource->CodePage()); });
-    text("SenderName", [this] { return SenderName(); });
-    text("SenderEmailAddress", [this] { return SenderEmailAddress(); });
-    text("To", [this] { return RecipientNames(1); });
-    text("CC", [this] { return RecipientNames(2); });
-    text("BCC", [this] { return RecipientNames(3); });
-    text("MessageClass",
-         [this] { return TextOr(*FSource, Prop::MessageClass, FSource->CodePage()); });
-    AddMember(QStringLiteral("SentOn"),
-              [this](const Arguments&) { return Variant::FromDate(SentOn()); });
-    AddMember(QStringLiteral("ReceivedTime"),
-              [this](const Arguments&) { return Variant::FromDate(ReceivedTime()); });
-    AddMember(QStringLiteral("Importance"), [this](const Arguments&) {
-        return Variant(FindInt(*FSource, Prop::Importance).value_or(1));
+    text("EntryID", [](Self& self) { return self.FSource->EntryId(); });
+    text("Subject", [](Self& self) { return self.Subject(); });
+    text("Body", [](Self& self) { return self.Body(); });
+    text("ReplyRecipientNames", [](Self& self) {
+        return TextOr(*self.FSource, Prop::ReplyRecipientNames, self.FSource->CodePage());
     });
-    AddMember(QStringLiteral("Sensitivity"), [this](const Arguments&) {
-        return Variant(FindInt(*FSource, Prop::Sensitivity).value_or(0));
+    text("SenderName", [](Self& self) { return self.SenderName(); });
+    text("SenderEmailAddress", [](Self& self) { return self.SenderEmailAddress(); });
+    text("To", [](Self& self) { return self.RecipientNames(1); });
+    text("CC", [](Self& self) { return self.RecipientNames(2); });
+    text("BCC", [](Self& self) { return self.RecipientNames(3); });
+    text("MessageClass", [](Self& self) {
+        return TextOr(*self.FSource, Prop::MessageClass, self.FSource->CodePage());
     });
-    AddMember(QStringLiteral("Recipients"), [this](const Arguments&) {
-        MessageSourcePtr source = FSource;
+    members.Add(QStringLiteral("SentOn"),
+                [](Self& self, const Arguments&) { return Variant::FromDate(self.SentOn()); });
+    members.Add(QStringLiteral("ReceivedTime"), [](Self& self, const Arguments&) {
+        return Variant::FromDate(self.ReceivedTime());
+    });
+    members.Add(QStringLiteral("Importance"), [](Self& self, const Arguments&) {
+        return Variant(FindInt(*self.FSource, Prop::Importance).value_or(1));
+    });
+    members.Add(QStringLiteral("Sensitivity"), [](Self& self, const Arguments&) {
+        return Variant(FindInt(*self.FSource, Prop::Sensitivity).value_or(0));
+    });
+    members.Add(QStringLiteral("Recipients"), [](Self& self, const Arguments&) {
+        MessageSourcePtr source = self.FSource;
         const int codePage = source->CodePage();
         return Variant(std::make_shared<Collection>(
             QStringLiteral("Recipients"), [source] { return source->RecipientCount(); },
@@ -152,8 +169,8 @@ MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(sour
                 return std::make_shared<RecipientObject>(source->Recipient(i), codePage);
             }));
     });
-    AddMember(QStringLiteral("Attachments"), [this](const Arguments&) {
-        MessageSourcePtr source = FSource;
+    members.Add(QStringLiteral("Attachments"), [](Self& self, const Arguments&) {
+        MessageSourcePtr source = self.FSource;
         const int codePage = source->CodePage();
         return Variant(std::make_shared<Collection>(
             QStringLiteral("Attachments"), [source] { return source->AttachmentCount(); },
@@ -161,42 +178,43 @@ MailItemObject::MailItemObject(MessageSourcePtr source) : FSource(std::move(sour
                 return std::make_shared<AttachmentObject>(source->Attachment(i), codePage);
             }));
     });
-    AddMember(QStringLiteral("Reply"), [this](const Arguments&) {
+    members.Add(QStringLiteral("Reply"), [](Self& self, const Arguments&) {
         auto reply = std::make_shared<MemoryMessage>();
         reply->Props.SetText(Prop::MessageClass, QStringLiteral("IPM.Note"));
-        reply->Props.SetText(Prop::Subject, QStringLiteral("RE: ") + Subject());
+        reply->Props.SetText(Prop::Subject, QStringLiteral("RE: ") + self.Subject());
         reply->Props.SetInt(Prop::Importance, 1);
         reply->Props.SetInt(Prop::MessageFlags, 8); // unsent
         auto to = std::make_shared<MemoryBag>();
-        to->SetText(Prop::DisplayName, SenderName());
-        const QString address = SenderEmailAddress();
+        to->SetText(Prop::DisplayName, self.SenderName());
+        const QString address = self.SenderEmailAddress();
         to->SetText(Prop::EmailAddress, address);
         to->SetText(Prop::AddrType, QStringLiteral("SMTP"));
         to->SetInt(Prop::RecipientType, 1);
         reply->Recipients.push_back(to);
         return Variant(std::make_shared<MailItemObject>(reply));
     });
-    AddMember(QStringLiteral("SaveAs"), [this](const Arguments& args) {
+    members.Add(QStringLiteral("SaveAs"), [](Self& self, const Arguments& args) {
         const QString path = TextArg(args, 0);
         const qint32 format = args.size() > 1 ? IntArg(args, 1) : 3;
         QStringList omissions;
-        FSaveOmissions.clear();
+        self.FSaveOmissions.clear();
         if (format == 3)
-            WriteMsgFile(*FSource, path, &omissions);
+            WriteMsgFile(*self.FSource, path, &omissions);
         else if (format == 0)
-            WriteTextFile(*this, path, omissions);
+            WriteTextFile(self, path, omissions);
         else
             throw EOleException(
                 QStringLiteral(
                     "保存形式 %1 には対応していません (対応しているのは 0 テキストと 3 .msg)。")
                     .arg(format));
-        FSaveOmissions = omissions;
+        self.FSaveOmissions = omissions;
         return Variant();
     });
     // Beyond Outlook's model: what the last SaveAs had to leave out because it
     // could not be read (one sentence per line), empty when nothing.
-    AddMember(QStringLiteral("SaveOmissions"),
-              [this](const Arguments&) { return Variant(FSaveOmissions.join(QLatin1Char('\n'))); });
+    members.Add(QStringLiteral("SaveOmissions"), [](Self& self, const Arguments&) {
+        return Variant(self.FSaveOmissions.join(QLatin1Char('\n')));
+    });
 }
 
 QString MailItemObject::Subject()

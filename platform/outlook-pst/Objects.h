@@ -18,16 +18,19 @@ using StorePtr = std::shared_ptr<Store>;
 using PffItemPtr = std::shared_ptr<PffItem>;
 
 // Count and Item(1..Count) over elements made on demand.
-class Collection : public Automation::DispatchTable {
+class Collection : public Automation::ClassDispatch<Collection> {
 public:
     using CountFn = std::function<qint32()>;
     using ItemFn = std::function<Automation::DispatchPtr(qint32 index)>; // index from 0
 
     Collection(QString className, CountFn count, ItemFn item);
+    static void BuildMembers(Automation::ClassMembers<Collection>& members);
     QString ClassName() const override { return FClassName; }
 
 private:
     QString FClassName;
+    CountFn FCount;
+    ItemFn FItem;
 };
 
 class FolderObject : public Automation::DispatchTable {
@@ -82,9 +85,10 @@ private:
 };
 using FolderObjectPtr = std::shared_ptr<FolderObject>;
 
-class MailItemObject : public Automation::DispatchTable {
+class MailItemObject : public Automation::ClassDispatch<MailItemObject> {
 public:
     explicit MailItemObject(MessageSourcePtr source);
+    static void BuildMembers(Automation::ClassMembers<MailItemObject>& members);
     QString ClassName() const override { return QStringLiteral("MailItem"); }
 
     QString Subject();

@@ -30,7 +30,42 @@ private:
     qint32 FValue = 0;
 };
 
+// The same members from one table shared by the class.
+class SharedCounter : public ClassDispatch<SharedCounter> {
+public:
+    static void BuildMembers(ClassMembers<SharedCounter>& members)
+    {
+        ++Builds;
+        members.Add(QStringLiteral("Value"), [](SharedCounter& self, const Arguments&) { return Variant(self.FValue); });
+        members.Add(QStringLiteral("Add"), [](SharedCounter& self, const Arguments& args) {
+            self.FValue += IntArg(args, 0);
+            return Variant(self.FValue);
+        });
+    }
+    QString ClassName() const override { return QStringLiteral("SharedCounter"); }
+    static inline int Builds = 0;
+
+private:
+    qint32 FValue = 0;
+};
+
 } // namespace
+
+TEST(AutomationTest, ClassMembersAreBuiltOnceAndActOnTheirOwnObject)
+{
+    OleRef first(std::make_shared<SharedCounter>());
+    OleRef second(std::make_shared<SharedCounter>());
+    EXPECT_EQ(first.Call(QStringLiteral("add"), {5}), Variant(5));
+    EXPECT_EQ(second.Call(QStringLiteral("ADD"), {2}), Variant(2));
+    EXPECT_EQ(first.GetInt(QStringLiteral("Value")), 5);
+    EXPECT_EQ(SharedCounter::Builds, 1);
+    try {
+        second.Get(QStringLiteral("Missing"));
+        ADD_FAILURE() << "an unknown member was accepted";
+    } catch (const EOleException& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("SharedCounter.Missing"))) << e.Message().toStdString();
+    }
+}
 
 TEST(AutomationTest, MembersMatchWithoutRegardToCase)
 {
