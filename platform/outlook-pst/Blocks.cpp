@@ -130,75 +130,60 @@ QByteArray BlockFile::Page(quint64 offset, quint8 type)
     return page;
 }
 
-std::optional<BlockFile::Node> BlockFile::FindNode(quint32 nid)
+const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
+                                     int leafEntrySize, QByteArray& page)
 {
-    quint64 offset = FNbtRoot;
+    quint64 offset = root;
     int level = kMaxTreeDepth;
     for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
-        const QByteArray page = Page(offset, kNbtPage);
+        page = Page(offset, type);
         if (page.isEmpty())
-            return std::nullopt;
+            return nullptr;
         const char* p = page.constData();
         const int count = static_cast<quint8>(p[488]);
         const int size = static_cast<quint8>(p[490]);
         const int pageLevel = static_cast<quint8>(p[491]);
+        // Levels must fall on the way down, and the entries must fit the page.
         if (pageLevel >= level || count * size > kPageEntryBytes)
-            return std::nullopt;
+            return nullptr;
         level = pageLevel;
+        if (size < (level == 0 ? leafEntrySize : 24))
+            return nullptr;
         if (level == 0) {
-            if (size < 32)
-                return std::nullopt;
-            for (int i = 0; i < count; ++i) {
-                const char* e = p + i * size;
-                if (static_cast<quint32>(U64(e)) == nid)
-                    return Node{U64(e + 8), U64(e + 16)};
-            }
-            return std::nullopt;
+            for (int i = 0; i < count; ++i)
+                if (keyOf(p + i * size) == key)
+                    return p + i * size;
+            return nullptr;
         }
-        if (size < 24)
-            return std::nullopt;
         int pick = -1;
-        for (int i = 0; i < count && U64(p + i * size) <= nid; ++i)
+        for (int i = 0; i < count && keyOf(p + i * size) <= key; ++i)
             pick = i;
         if (pick < 0)
-            return std::nullopt;
+            return nullptr;
         offset = U64(p + pick * size + 16);
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+std::optional<BlockFile::Node> BlockFile::FindNode(quint32 nid)
+{
+    QByteArray page;
+    const char* e = FindLeafEntry(
+        FNbtRoot, kNbtPage, nid, [](const char* entry) { return quint64(static_cast<quint32>(U64(entry))); },
+        32, page);
+    if (!e)
+        return std::nullopt;
+    return Node{U64(e + 8), U64(e + 16)};
 }
 
 std::optional<BlockFile::BlockRef> BlockFile::FindBlock(quint64 bid)
 {
-    const quint64 key = BlockKey(bid);
-    quint64 offset = FBbtRoot;
-    int level = kMaxTreeDepth;
-    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
-        const QByteArray page = Page(offset, kBbtPage);
-        if (page.isEmpty())
-            return std::nullopt;
-        const char* p = page.constData();
-        const int count = static_cast<quint8>(p[488]);
-        const int size = static_cast<quint8>(p[490]);
-        const int pageLevel = static_cast<quint8>(p[491]);
-        if (pageLevel >= level || count * size > kPageEntryBytes || size < 24)
-            return std::nullopt;
-        level = pageLevel;
-        if (level == 0) {
-            for (int i = 0; i < count; ++i) {
-                const char* e = p + i * size;
-                if (BlockKey(U64(e)) == key)
-                    return BlockRef{U64(e + 8), U16(e + 16)};
-            }
-            return std::nullopt;
-        }
-        int pick = -1;
-        for (int i = 0; i < count && BlockKey(U64(p + i * size)) <= key; ++i)
-            pick = i;
-        if (pick < 0)
-            return std::nullopt;
-        offset = U64(p + pick * size + 16);
-    }
-    return std::nullopt;
+    QByteArray page;
+    const char* e = FindLeafEntry(
+        FBbtRoot, kBbtPage, BlockKey(bid), [](const char* entry) { return BlockKey(U64(entry)); }, 24, page);
+    if (!e)
+        return std::nullopt;
+    return BlockRef{U64(e + 8), U16(e + 16)};
 }
 
 std::optional<QByteArray> BlockFile::Block(quint64 bid)

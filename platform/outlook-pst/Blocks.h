@@ -91,6 +91,10 @@ private:
     bool ReadHeader();
     // A B-tree page at offset, checked; empty when damaged.
     QByteArray Page(quint64 offset, quint8 type);
+    // Walks a B-tree (of nodes or of blocks) from its root to the leaf entry
+    // with the key; keyOf reads an entry's key. The entry points into page.
+    const char* FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
+                              int leafEntrySize, QByteArray& page);
     std::optional<Node> FindNode(quint32 nid);
     std::optional<BlockRef> FindBlock(quint64 bid);
     // One block, checked and, for a data block, decrypted. Null when it cannot be
