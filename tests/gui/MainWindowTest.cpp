@@ -218,10 +218,12 @@ TEST_F(MainWindowTest, CancelStopsTheLoadAndOnlyTheRowsReadKeepTheirTicks)
     auto form = StartMainWindow();
     auto* list = Find<QTreeWidget>(form.get(), "ListViewMail");
     auto* cancel = Find<QPushButton>(form.get(), "BtnFolderLoadCancel");
+    auto* progress = Find<QProgressBar>(form.get(), "ProgressBarMail");
     bool checkedCommands = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (list->topLevelItemCount() < 3 || !cancel->isVisible())
+        // Three rows read, as the progress bar shows.
+        if (progress->value() < 2 || !cancel->isVisible())
             return;
         // While the list loads, nothing that starts another load or export runs.
         for (const char* name : {"ActionFolderExportAll", "ActionFolderExportSubDir",
@@ -260,10 +262,11 @@ TEST_F(MainWindowTest, ClosingDuringALoadCancelsItAndClosesAfterTheLoop)
 {
     auto form = StartMainWindow();
     auto* list = Find<QTreeWidget>(form.get(), "ListViewMail");
+    auto* progress = Find<QProgressBar>(form.get(), "ProgressBarMail");
     bool closedInside = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (list->topLevelItemCount() < 2)
+        if (progress->value() < 1 || !progress->isVisible())
             return;
         watcher.stop();
         form->close();

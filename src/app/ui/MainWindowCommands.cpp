@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <utility>
 
 namespace {
 
@@ -236,6 +237,11 @@ void TFormMain::LoadMailList(const QString& path, Outlook::TMessages* items)
     ClearMailView();
     ListViewMail->setUpdatesEnabled(false);
     ShowStatus(QStringLiteral("メールの一覧を読み込み中です。"));
+    // The rows are made one by one, with a pending-events pass each, but join the
+    // list together once the loop ends: the list is hidden from painting while it
+    // loads anyway, and a view laid out again after every row costs time that
+    // grows with the square of the folder's size.
+    QList<QTreeWidgetItem*> rows;
     try {
         const int count = items->GetCount();
         CurrentItemCount = count;
@@ -245,7 +251,8 @@ void TFormMain::LoadMailList(const QString& path, Outlook::TMessages* items)
         const TMailSelection& selection = MailSelections[path];
         for (int i = 0; i < count; ++i) {
             const Outlook::TMailItem item = items->GetItem(i);
-            auto* row = new QTreeWidgetItem(ListViewMail);
+            auto* row = new QTreeWidgetItem;
+            rows.append(row);
             row->setText(0, item.GetSenderName());
             row->setCheckState(0, Qt::Unchecked);
             row->setText(1, item.GetSubject());
@@ -259,9 +266,11 @@ void TFormMain::LoadMailList(const QString& path, Outlook::TMessages* items)
             }
         }
     } catch (const Exception& e) {
+        ListViewMail->addTopLevelItems(std::exchange(rows, {}));
         ListViewMail->setUpdatesEnabled(true);
         TMessageBox::Warning(this, e.Message(), hcMailListReadError);
     }
+    ListViewMail->addTopLevelItems(rows);
     ListViewMail->setUpdatesEnabled(true);
     RestoreChecks(path);
     // Fitted to their contents, but no column so wide that the date is out of view.
