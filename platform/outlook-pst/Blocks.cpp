@@ -21,6 +21,8 @@ constexpr qsizetype kMaxBlockSize = 8192;
 constexpr quint8 kBbtPage = 0x80;
 constexpr quint8 kNbtPage = 0x81;
 constexpr int kMaxTreeDepth = 16;
+// 4 MiB of index pages at most.
+constexpr std::size_t kMaxInnerPages = 8192;
 constexpr quint16 kAttachDataBin = 0x3701;
 constexpr quint16 kBinaryType = 0x0102;
 
@@ -133,12 +135,28 @@ QByteArray BlockFile::Page(quint64 offset, quint8 type)
 const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
                                      int leafEntrySize, QByteArray& page)
 {
+    QByteArray& last = FLastLeaf[type & 1];
+    if (!last.isEmpty()) {
+        const char* p = last.constData();
+        const int count = static_cast<quint8>(p[488]);
+        const int size = static_cast<quint8>(p[490]);
+        for (int i = 0; i < count; ++i)
+            if (keyOf(p + i * size) == key) {
+                page = last;
+                return page.constData() + i * size;
+            }
+    }
     quint64 offset = root;
     int level = kMaxTreeDepth;
     for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
-        page = Page(offset, type);
-        if (page.isEmpty())
-            return nullptr;
+        const auto cached = FInnerPages.find(offset);
+        if (cached != FInnerPages.end()) {
+            page = cached->second;
+        } else {
+            page = Page(offset, type);
+            if (page.isEmpty())
+                return nullptr;
+        }
         const char* p = page.constData();
         const int count = static_cast<quint8>(p[488]);
         const int size = static_cast<quint8>(p[490]);
@@ -151,10 +169,16 @@ const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, qui
             return nullptr;
         if (level == 0) {
             for (int i = 0; i < count; ++i)
-                if (keyOf(p + i * size) == key)
+                if (keyOf(p + i * size) == key) {
+                    last = page;
                     return p + i * size;
+                }
             return nullptr;
         }
+        // A checked page above the leaves is kept; the bound keeps a huge
+        // file's index from filling the memory.
+        if (cached == FInnerPages.end() && FInnerPages.size() < kMaxInnerPages)
+            FInnerPages.emplace(offset, page);
         int pick = -1;
         for (int i = 0; i < count && keyOf(p + i * size) <= key; ++i)
             pick = i;
@@ -251,7 +275,7 @@ bool BlockFile::DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& s
     const int level = static_cast<quint8>(p[1]);
     const int count = U16(p + 2);
     // An XXBLOCK (level 2) lists XBLOCKs, an XBLOCK (level 1) data blocks.
-    if (level != 2 - depth || level < 1 || 8 + qsizetype(count) * 8 > block->size())
+    if (level > 2 - depth || level < 1 || 8 + qsizetype(count) * 8 > block->size())
         return false;
     size = U32(p + 4);
     for (int i = 0; i < count; ++i) {
@@ -267,6 +291,68 @@ bool BlockFile::DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& s
         }
     }
     return true;
+}
+
+std::optional<std::map<quint32, BlockFile::Node>> BlockFile::SubNodes(quint64 sub)
+{
+    std::map<quint32, Node> nodes;
+    if (sub != 0 && !SubNodesInto(sub, nodes, 0))
+        return std::nullopt;
+    return nodes;
+}
+
+bool BlockFile::SubNodesInto(quint64 sub, std::map<quint32, Node>& nodes, int depth)
+{
+    if (depth > 1)
+        return false;
+    const std::optional<QByteArray> block = Block(sub);
+    if (!block || block->size() < 8 || block->at(0) != 0x02)
+        return false;
+    const char* p = block->constData();
+    const int level = static_cast<quint8>(p[1]);
+    const int count = U16(p + 2);
+    const int size = level == 0 ? 24 : 16;
+    // An SIBLOCK (level 1) lists SLBLOCKs, which list the sub-nodes.
+    if (level > 1 - depth || 8 + qsizetype(count) * size > block->size())
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const char* e = p + 8 + i * size;
+        if (level == 0)
+            nodes[static_cast<quint32>(U64(e))] = Node{U64(e + 8), U64(e + 16)};
+        else if (!SubNodesInto(U64(e + 8), nodes, depth + 1))
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<QByteArray>> BlockFile::NodeData(quint64 bid, quint64 maxSize)
+{
+    std::vector<quint64> ids;
+    quint64 size = 0;
+    if (!DataBlocks(bid, ids, size) || size > maxSize)
+        return std::nullopt;
+    std::vector<QByteArray> blocks;
+    blocks.reserve(ids.size());
+    quint64 total = 0;
+    for (quint64 id : ids) {
+        std::optional<QByteArray> block = Block(id);
+        if (!block)
+            return std::nullopt;
+        total += static_cast<quint64>(block->size());
+        blocks.push_back(std::move(*block));
+    }
+    if (total != size)
+        return std::nullopt;
+    return blocks;
+}
+
+std::optional<BlockFile::Stream> BlockFile::OpenStream(quint64 bid)
+{
+    Stream stream;
+    stream.FFile = this;
+    if (!DataBlocks(bid, stream.FBlocks, stream.FSize))
+        return std::nullopt;
+    return stream;
 }
 
 std::optional<BlockFile::Attachment> BlockFile::ReadAttachment(quint32 messageNid,

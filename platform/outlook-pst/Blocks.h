@@ -77,11 +77,22 @@ public:
     // this object, which must outlive it.
     std::optional<Attachment> ReadAttachment(quint32 messageNid, quint32 attachmentNid);
 
-private:
+    // A node: the block of its data and the block of its sub-node tree (0 for none).
     struct Node {
         quint64 Data = 0;
         quint64 Sub = 0;
     };
+    std::optional<Node> FindNode(quint32 nid);
+    // Every sub-node of a sub-node tree by identifier; empty for none (sub 0),
+    // null when the tree is damaged.
+    std::optional<std::map<quint32, Node>> SubNodes(quint64 sub);
+    // The data blocks of a node's data tree in order, checked and decrypted;
+    // null when one is missing or damaged. maxSize bounds the total.
+    std::optional<std::vector<QByteArray>> NodeData(quint64 bid, quint64 maxSize);
+    // A stream over the data tree of a node.
+    std::optional<Stream> OpenStream(quint64 bid);
+
+private:
     struct BlockRef {
         quint64 Offset = 0;
         quint16 Size = 0;
@@ -95,7 +106,6 @@ private:
     // with the key; keyOf reads an entry's key. The entry points into page.
     const char* FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
                               int leafEntrySize, QByteArray& page);
-    std::optional<Node> FindNode(quint32 nid);
     std::optional<BlockRef> FindBlock(quint64 bid);
     // One block, checked and, for a data block, decrypted. Null when it cannot be
     // found or fails a check.
@@ -104,7 +114,14 @@ private:
     // The data blocks of a data tree, in order, with the total size.
     bool DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& size, int depth = 0);
 
+    bool SubNodesInto(quint64 sub, std::map<quint32, Node>& nodes, int depth);
+
     ReadAt FRead;
+    // B-tree pages above the leaves, read once: a lookup then reads one page.
+    std::map<quint64, QByteArray> FInnerPages;
+    // The leaf page of each tree that answered last: the blocks of one message
+    // usually sit side by side in it.
+    QByteArray FLastLeaf[2];
     int FFd = -1;
     quint8 FCrypt = 0;
     quint64 FNbtRoot = 0;

@@ -1,4 +1,5 @@
 #include "Objects.h"
+#include "OwnMessage.h"
 #include "PstMessage.h"
 #include "Store.h"
 #include "runtime/Exception.h"
@@ -50,8 +51,8 @@ FolderObject::FolderObject()
     AddMembers();
 }
 
-FolderObject::FolderObject(StorePtr store, PffItemPtr item, std::vector<quint32> ancestors)
-    : FStore(std::move(store)), FItem(std::move(item)), FAncestors(std::move(ancestors))
+FolderObject::FolderObject(StorePtr store, const FolderRef& folder, std::vector<quint32> ancestors)
+    : FStore(std::move(store)), FNid(folder.Nid), FItem(folder.Item), FAncestors(std::move(ancestors))
 {
     AddMembers();
 }
@@ -107,13 +108,58 @@ void FolderObject::AddMembers()
     });
 }
 
+quint32 FolderObject::Nid()
+{
+    if (FNid == 0 && FStoreRoot) {
+        const FolderRef top = FStore->TopFolder();
+        FNid = top.Nid;
+        FItem = top.Item;
+        FAncestors = {FNid};
+    }
+    return FNid;
+}
+
 PffItemPtr FolderObject::Item()
 {
-    if (!FItem && FStoreRoot) {
-        FItem = FStore->TopFolder();
-        FAncestors = {FItem->Identifier()};
+    Nid();
+    if (!FItem) {
+        FItem = FStore->ItemById(FNid);
+        if (!FItem)
+            throw EOleException(QStringLiteral("フォルダー %1 を読めません。").arg(FNid));
     }
     return FItem;
+}
+
+PropertyBag& FolderObject::Props()
+{
+    if (!FProps) {
+        Nid();
+        if (FStore->IsOwn())
+            FProps = OwnBag::ForNode(FStore, FNid, [this]() -> PropertyBagPtr {
+                return std::make_shared<RecordSetBag>(Item(), 0);
+            });
+        if (!FProps)
+            FProps = std::make_shared<RecordSetBag>(Item(), 0);
+    }
+    return *FProps;
+}
+
+std::optional<std::vector<quint32>> FolderObject::OwnRows(quint32 tableType)
+{
+    if (!FStore->IsOwn())
+        return std::nullopt;
+    std::shared_ptr<BlockFile> blocks = FStore->Blocks();
+    const std::optional<BlockFile::Node> node = blocks->FindNode((Nid() & ~kNodeTypeMask) | tableType);
+    if (!node)
+        return std::nullopt;
+    const std::optional<Ltp::Table> table = ReadNodeTable(*blocks, *node);
+    if (!table)
+        return std::nullopt;
+    std::vector<quint32> rows;
+    rows.reserve(static_cast<std::size_t>(table->RowCount()));
+    for (int i = 0; i < table->RowCount(); ++i)
+        rows.push_back(table->RowId(i));
+    return rows;
 }
 
 void FolderObject::RequireOpenable() const
@@ -130,13 +176,12 @@ QString FolderObject::Name()
         return FStore->DisplayName();
     if (!FNameRead) {
         try {
-            RecordSetBag bag(Item(), 0);
-            FName = TextOr(bag, Prop::DisplayName, FStore->CodePage());
+            FName = TextOr(Props(), Prop::DisplayName, FStore->CodePage());
             FNameRead = true;
         } catch (const Exception&) {
             // The folder keeps its place in the tree under a name that says what
             // happened; its node identifier keeps it apart from others like it.
-            return QStringLiteral("(名前を読めないフォルダー %1)").arg(FItem->Identifier());
+            return QStringLiteral("(名前を読めないフォルダー %1)").arg(FNid);
         }
     }
     return FName;
@@ -148,8 +193,7 @@ qint32 FolderObject::DefaultItemType()
         return 0;
     QString cls;
     try {
-        RecordSetBag bag(Item(), 0);
-        cls = TextOr(bag, Prop::ContainerClass, FStore->CodePage());
+        cls = TextOr(Props(), Prop::ContainerClass, FStore->CodePage());
     } catch (const Exception&) {
         // Properties that cannot be read may hide a mail folder: its mails are
         // still tried, and each one that fails is reported.
@@ -192,11 +236,21 @@ std::vector<PffItemPtr> FolderObject::TreeChildren(quint32 nodeType)
     return children;
 }
 
-std::vector<PffItemPtr> FolderObject::ListSubFolders(int& unresolved, QString& error)
+std::vector<FolderRef> FolderObject::ListSubFolders(int& unresolved, QString& error)
 {
-    PffItemPtr item = Item();
-    std::vector<PffItemPtr> subs;
     unresolved = 0;
+    if (std::optional<std::vector<quint32>> rows = OwnRows(0x0D)) {
+        std::shared_ptr<BlockFile> blocks = FStore->Blocks();
+        std::vector<FolderRef> subs;
+        for (quint32 id : *rows)
+            if (blocks->FindNode(id))
+                subs.push_back(FolderRef{id, nullptr});
+        // A row that leads nowhere: libpff's reading says what it can.
+        if (subs.size() == rows->size())
+            return subs;
+    }
+    PffItemPtr item = Item();
+    std::vector<FolderRef> subs;
     bool tableRead = true;
     int count = 0;
     {
@@ -210,7 +264,8 @@ std::vector<PffItemPtr> FolderObject::ListSubFolders(int& unresolved, QString& e
         libpff_item_t* raw = nullptr;
         PffError e;
         if (libpff_folder_get_sub_folder(item->Get(), i, &raw, e.Out()) == 1 && raw) {
-            subs.push_back(FStore->Wrap(raw));
+            PffItemPtr sub = FStore->Wrap(raw);
+            subs.push_back(FolderRef{sub->Identifier(), sub});
         } else {
             ++unresolved;
             error = QStringLiteral("サブフォルダー %1 を開けません: %2").arg(i + 1).arg(e.Text());
@@ -228,8 +283,8 @@ std::vector<PffItemPtr> FolderObject::ListSubFolders(int& unresolved, QString& e
     for (PffItemPtr& child : fromTree) {
         const quint32 id = child->Identifier();
         if (std::none_of(subs.begin(), subs.end(),
-                         [id](const PffItemPtr& s) { return s->Identifier() == id; })) {
-            subs.push_back(std::move(child));
+                         [id](const FolderRef& s) { return s.Nid == id; })) {
+            subs.push_back(FolderRef{id, std::move(child)});
             if (unresolved > 0)
                 --unresolved;
         }
@@ -244,10 +299,10 @@ const std::vector<FolderObjectPtr>& FolderObject::SubFolders()
     RequireOpenable();
     int unresolved = 0;
     QString error;
-    std::vector<PffItemPtr> subs = ListSubFolders(unresolved, error);
+    std::vector<FolderRef> subs = ListSubFolders(unresolved, error);
     std::vector<FolderObjectPtr> folders;
-    for (PffItemPtr& sub : subs) {
-        const quint32 id = sub->Identifier();
+    for (FolderRef& sub : subs) {
+        const quint32 id = sub.Nid;
         if ((id & kNodeTypeMask) == kSearchFolder)
             continue; // search folders are not shown
         if (std::find(FAncestors.begin(), FAncestors.end(), id) != FAncestors.end() ||
@@ -257,18 +312,18 @@ const std::vector<FolderObjectPtr>& FolderObject::SubFolders()
                 QStringLiteral("フォルダーの階層が壊れています (自分自身を含んでいます)。")));
             continue;
         }
+        std::vector<quint32> ancestors = FAncestors;
+        ancestors.push_back(id);
+        auto folder = std::make_shared<FolderObject>(FStore, sub, std::move(ancestors));
         try {
-            RecordSetBag bag(sub, 0);
-            const std::optional<qint32> type = FindInt(bag, Prop::FolderType);
+            const std::optional<qint32> type = FindInt(folder->Props(), Prop::FolderType);
             if (type && *type == 2)
                 continue;
         } catch (const Exception&) {
             // Listing needs no more than the identifier; the folder shows what it
             // cannot read when it is opened.
         }
-        std::vector<quint32> ancestors = FAncestors;
-        ancestors.push_back(id);
-        folders.push_back(std::make_shared<FolderObject>(FStore, sub, std::move(ancestors)));
+        folders.push_back(std::move(folder));
     }
     // Rows of the hierarchy table that lead nowhere stay visible as folders that
     // cannot be opened, so that what they held is reported rather than missed.
@@ -285,6 +340,13 @@ qint32 FolderObject::ItemCount()
         return 0;
     if (FItemCount < 0) {
         RequireOpenable();
+        if (std::optional<std::vector<quint32>> rows = OwnRows(0x0E)) {
+            FOwnItems = std::move(*rows);
+            FOwnItemsRead = true;
+            FItemCount = static_cast<qint32>(FOwnItems.size());
+            FItems.assign(FOwnItems.size(), std::weak_ptr<Automation::Dispatch>());
+            return FItemCount;
+        }
         int count = 0;
         PffError error;
         if (libpff_folder_get_number_of_sub_messages(Item()->Get(), &count, error.Out()) == 1) {
@@ -313,6 +375,14 @@ DispatchPtr FolderObject::ItemAt(qint32 index)
     std::weak_ptr<Automation::Dispatch>& cached = FItems[static_cast<std::size_t>(index)];
     if (DispatchPtr alive = cached.lock())
         return alive;
+    if (FOwnItemsRead) {
+        if (std::shared_ptr<OwnMessage> own =
+                OwnMessage::Open(FStore, FOwnItems[static_cast<std::size_t>(index)])) {
+            auto mail = std::make_shared<MailItemObject>(own);
+            cached = mail;
+            return mail;
+        }
+    }
     PffItemPtr message;
     if (!FTreeItems.empty()) {
         message = FTreeItems[static_cast<std::size_t>(index)];

@@ -8,12 +8,14 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace OutlookPst {
 
 class Store;
 class PffItem;
+struct FolderRef;
 using StorePtr = std::shared_ptr<Store>;
 using PffItemPtr = std::shared_ptr<PffItem>;
 
@@ -36,7 +38,7 @@ private:
 class FolderObject : public Automation::DispatchTable {
 public:
     // A folder of a data file.
-    FolderObject(StorePtr store, PffItemPtr item, std::vector<quint32> ancestors);
+    FolderObject(StorePtr store, const FolderRef& folder, std::vector<quint32> ancestors);
     // The top-level folder of a data file; it opens the IPM subtree when first used.
     static std::shared_ptr<FolderObject> StoreRoot(StorePtr store);
     // A folder outside any data file, with no sub-folders and no items.
@@ -58,17 +60,28 @@ public:
 private:
     FolderObject();
     void AddMembers();
+    // The folder's node identifier (the top folder's is found when first asked for).
+    quint32 Nid();
+    // libpff's item of the folder, opened when first needed.
     PffItemPtr Item();
+    // The folder's own properties.
+    PropertyBag& Props();
+    // The node identifiers of the rows of the folder's hierarchy (0x0D) or
+    // contents (0x0E) table, read by the store's own reader; null when it
+    // cannot, or when a row names a node the file does not have.
+    std::optional<std::vector<quint32>> OwnRows(quint32 tableType);
     void RequireOpenable() const;
     // The sub-folders as the folder's hierarchy table lists them; when the table
     // or one of its rows cannot be read, completed from the file's own tree of
     // items (which links every item to its parent).
-    std::vector<PffItemPtr> ListSubFolders(int& unresolved, QString& error);
+    std::vector<FolderRef> ListSubFolders(int& unresolved, QString& error);
     // The folder's children of one node type from the file's tree of items.
     std::vector<PffItemPtr> TreeChildren(quint32 nodeType);
 
     StorePtr FStore;
+    quint32 FNid = 0;
     PffItemPtr FItem;
+    PropertyBagPtr FProps;
     bool FStoreRoot = false;
     QString FFixedName;
     QString FName; // as read once
@@ -81,6 +94,9 @@ private:
     // The items, when the contents table could not be read and the item tree
     // stands in for it; empty while the table serves.
     std::vector<PffItemPtr> FTreeItems;
+    // The items' node identifiers, when the own reader read the contents table.
+    std::vector<quint32> FOwnItems;
+    bool FOwnItemsRead = false;
     std::vector<std::weak_ptr<Automation::Dispatch>> FItems; // mail items still in use
 };
 using FolderObjectPtr = std::shared_ptr<FolderObject>;

@@ -2,6 +2,7 @@
 
 #include "Blocks.h"
 #include "CodePage.h"
+#include "OwnMessage.h"
 #include "runtime/Exception.h"
 
 #include <QFile>
@@ -10,6 +11,13 @@
 #include <cerrno>
 
 namespace OutlookPst {
+
+namespace {
+// Nodes every data file has.
+constexpr quint32 kMessageStoreNid = 0x21;
+constexpr quint32 kNameMapNid = 0x61;
+constexpr quint32 kRootFolderNid = 0x122;
+} // namespace
 
 PffItem::PffItem(std::shared_ptr<Store> store, libpff_item_t* item)
     : FStore(std::move(store)), FItem(item)
@@ -160,39 +168,89 @@ QString DataFileOpenProblem(const QString& path)
     return QString();
 }
 
-std::shared_ptr<Store> Store::Open(const QString& path)
+std::shared_ptr<Store> Store::Open(const QString& path, bool ownReader)
 {
     std::shared_ptr<Store> store(new Store(path));
     store->FDisplayName = QFileInfo(path).fileName();
     store->FCodePage = DefaultAnsiCodePage();
-    const QString what = QStringLiteral("データファイル %1 を開けません: ").arg(path);
     if (const QString problem = DataFileOpenProblem(path); !problem.isEmpty()) {
-        store->FOpenError = what + problem;
+        store->FOpenError = QStringLiteral("データファイル %1 を開けません: ").arg(path) + problem;
         return store;
     }
+    // The own reader serves a file whose message store and root folder it can
+    // read; libpff stays closed until something falls back to it.
+    if (ownReader) {
+        store->FBlocks = BlockFile::Open(path);
+        store->FBlocksOpened = true;
+    }
+    if (store->FBlocks && store->FBlocks->FindNode(kRootFolderNid)) {
+        std::weak_ptr<Store> weak = store;
+        std::shared_ptr<OwnBag> bag =
+            OwnBag::ForNode(store, kMessageStoreNid, [weak]() -> PropertyBagPtr {
+                std::shared_ptr<Store> self = weak.lock();
+                libpff_item_t* raw = nullptr;
+                if (!self ||
+                    Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store,
+                         self->Pff(), &raw) != 1 ||
+                    !raw)
+                    throw EOleException(QStringLiteral("メッセージストアを読めません。"));
+                return std::make_shared<RecordSetBag>(self->Wrap(raw), 0);
+            });
+        if (bag) {
+            store->FOwnOpen = true;
+            try {
+                store->ReadMessageStore(*bag);
+            } catch (const Exception&) {
+                // As below: the file name stands in for the name.
+            }
+            return store;
+        }
+    }
+    if (!store->OpenPff())
+        return store;
+    try {
+        libpff_item_t* raw = nullptr;
+        if (Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store,
+                 store->FFile, &raw) == 1 &&
+            raw) {
+            RecordSetBag bag(store->Wrap(raw), 0);
+            store->ReadMessageStore(bag);
+        }
+    } catch (const Exception&) {
+        // The folders may still be readable; the file name stands in for the name.
+    }
+    return store;
+}
+
+bool Store::OpenPff()
+{
+    const QString what = QStringLiteral("データファイル %1 を開けません: ").arg(FPath);
     libpff_file_t* file = nullptr;
     try {
         Call(QStringLiteral("libpff を準備できません"), libpff_file_initialize, &file);
-        const QByteArray name = QFile::encodeName(path);
+        const QByteArray name = QFile::encodeName(FPath);
         PffError error;
         if (libpff_file_open(file, name.constData(), libpff_get_access_flags_read(), error.Out()) !=
             1)
             throw EOleException(
                 what + QStringLiteral("データファイルが壊れているか、対応していない形式です。(%1)")
                            .arg(error.Text()));
-        store->FFile = file;
+        FFile = file;
     } catch (const Exception& e) {
         if (file)
             libpff_file_free(&file, nullptr);
-        store->FOpenError = e.Message();
-        return store;
+        FOpenError = e.Message();
+        return false;
     }
-    try {
-        store->ReadMessageStore();
-    } catch (const Exception&) {
-        // The folders may still be readable; the file name stands in for the name.
-    }
-    return store;
+    return true;
+}
+
+libpff_file_t* Store::Pff()
+{
+    RequireOpen();
+    if (!FFile && !OpenPff())
+        throw EOleException(FOpenError);
+    return FFile;
 }
 
 Store::~Store()
@@ -202,22 +260,15 @@ Store::~Store()
 
 void Store::RequireOpen() const
 {
-    if (FFile)
+    if (FFile || FOwnOpen)
         return;
-    if (!FOpenError.isEmpty())
+    if (!FOpenError.isEmpty() && !FClosed)
         throw EOleException(FOpenError);
     throw EOleException(QStringLiteral("データファイル %1 は閉じられています。").arg(FPath));
 }
 
-void Store::ReadMessageStore()
+void Store::ReadMessageStore(PropertyBag& bag)
 {
-    libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("メッセージストアを読めません"), libpff_file_get_message_store, FFile,
-             &raw) != 1 ||
-        !raw)
-        return;
-    PffItemPtr item = Wrap(raw);
-    RecordSetBag bag(item, 0);
     if (std::optional<qint32> cp = FindInt(bag, Prop::MessageCodePage); cp && IsKnownCodePage(*cp))
         FCodePage = *cp;
     const QString name = TextOr(bag, Prop::DisplayName, FCodePage).trimmed();
@@ -235,11 +286,14 @@ void Store::ReadMessageStore()
     }
 }
 
-PffItemPtr Store::TopFolder()
+FolderRef Store::TopFolder()
 {
     RequireOpen();
+    if (FOwnOpen && FHasIpmSubtreeId &&
+        (FIpmSubtreeId == kRootFolderNid || FBlocks->FindNode(FIpmSubtreeId)))
+        return FolderRef{FIpmSubtreeId, nullptr};
     libpff_item_t* raw = nullptr;
-    if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, FFile,
+    if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, Pff(),
              &raw) != 1 ||
         !raw)
         throw EOleException(
@@ -250,24 +304,91 @@ PffItemPtr Store::TopFolder()
         // "Root - Mailbox", in an offline cache); files written by other tools may
         // name the root itself.
         if (root->Identifier() == FIpmSubtreeId)
-            return root;
+            return FolderRef{FIpmSubtreeId, root};
         if (PffItemPtr subtree = ItemById(FIpmSubtreeId))
-            return subtree;
+            return FolderRef{FIpmSubtreeId, subtree};
     }
     // A store without the entry (or with one that leads nowhere, in a damaged
     // file): the subtree is known by its name.
     PffItemPtr found = FindTopFolderByName(root);
-    return found ? found : root;
+    PffItemPtr top = found ? found : root;
+    return FolderRef{top->Identifier(), top};
 }
 
 PffItemPtr Store::ItemById(quint32 id)
 {
-    RequireOpen();
+    libpff_file_t* file = Pff();
     libpff_item_t* raw = nullptr;
     PffError error;
-    if (libpff_file_get_item_by_identifier(FFile, id, &raw, error.Out()) != 1 || !raw)
+    if (libpff_file_get_item_by_identifier(file, id, &raw, error.Out()) != 1 || !raw)
         return nullptr;
     return Wrap(raw);
+}
+
+std::optional<NamedProp> Store::NamedProperty(quint16 id, bool& readable)
+{
+    if (!FNamesRead) {
+        FNamesRead = true;
+        try {
+            ReadNames();
+            FNamesReadable = true;
+        } catch (const Exception&) {
+            FNames.clear();
+        }
+    }
+    readable = FNamesReadable;
+    const auto found = FNames.find(id);
+    if (found == FNames.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void Store::ReadNames()
+{
+    std::shared_ptr<OwnBag> bag = OwnBag::ForNode(shared_from_this(), kNameMapNid, []() -> PropertyBagPtr {
+        throw EOleException(QStringLiteral("名前付きプロパティの一覧を読めません。"));
+    });
+    if (!bag)
+        throw EOleException(QStringLiteral("名前付きプロパティの一覧を読めません。"));
+    const QByteArray guids = bag->Find(0x0002).value_or(RawValue{}).Data;
+    const QByteArray entries = bag->Find(0x0003).value_or(RawValue{}).Data;
+    const QByteArray strings = bag->Find(0x0004).value_or(RawValue{}).Data;
+    // The two property sets every file knows are numbered 1 and 2; the stream
+    // of GUIDs holds the others from 3 on.
+    static const QByteArray psMapi = QByteArray::fromHex("2803020000000000C000000000000046");
+    static const QByteArray psPublicStrings = QByteArray::fromHex("2903020000000000C000000000000046");
+    for (qsizetype at = 0; at + 8 <= entries.size(); at += 8) {
+        const auto* e = reinterpret_cast<const uchar*>(entries.constData() + at);
+        const quint32 key = qFromLittleEndian<quint32>(e);
+        const quint16 guidField = qFromLittleEndian<quint16>(e + 4);
+        const quint16 index = qFromLittleEndian<quint16>(e + 6);
+        NamedProp named;
+        const int guidIndex = guidField >> 1;
+        if (guidIndex == 1)
+            named.Guid = psMapi;
+        else if (guidIndex == 2)
+            named.Guid = psPublicStrings;
+        else if (guidIndex >= 3 && (guidIndex - 3) * 16 + 16 <= guids.size())
+            named.Guid = guids.mid((guidIndex - 3) * 16, 16);
+        else
+            named.Guid = QByteArray(16, '\0');
+        if (guidField & 1) {
+            named.IsString = true;
+            if (quint64(key) + 4 > quint64(strings.size()))
+                throw EOleException(QStringLiteral("名前付きプロパティの名前が壊れています。"));
+            const quint32 length = qFromLittleEndian<quint32>(strings.constData() + key);
+            if (quint64(key) + 4 + length > quint64(strings.size()))
+                throw EOleException(QStringLiteral("名前付きプロパティの名前が壊れています。"));
+            const auto* text = reinterpret_cast<const uchar*>(strings.constData() + key + 4);
+            QString name(static_cast<qsizetype>(length / 2), Qt::Uninitialized);
+            for (qsizetype i = 0; i < name.size(); ++i)
+                name[i] = QChar(qFromLittleEndian<quint16>(text + 2 * i));
+            named.Name = name;
+        } else {
+            named.Id = key;
+        }
+        FNames.emplace(static_cast<quint16>(0x8000 + index), std::move(named));
+    }
 }
 
 PffItemPtr Store::FindTopFolderByName(const PffItemPtr& root)
@@ -321,7 +442,7 @@ PffItemPtr Store::Wrap(libpff_item_t* item)
 
 std::shared_ptr<BlockFile> Store::Blocks()
 {
-    if (!FBlocksOpened && IsOpen()) {
+    if (!FBlocksOpened && IsOpen() && !FClosed) {
         FBlocksOpened = true;
         FBlocks = BlockFile::Open(FPath);
     }
@@ -331,6 +452,9 @@ std::shared_ptr<BlockFile> Store::Blocks()
 void Store::Close()
 {
     FBlocks.reset();
+    if (FOwnOpen || FFile)
+        FClosed = true;
+    FOwnOpen = false;
     for (auto it = FItems.rbegin(); it != FItems.rend(); ++it)
         (*it)->Release();
     if (FFile) {

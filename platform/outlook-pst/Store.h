@@ -10,6 +10,8 @@
 #include <QString>
 #include <list>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace OutlookPst {
@@ -61,15 +63,28 @@ private:
 // "ファイルがありません。" or "Outlook のデータファイルではありません。".
 QString DataFileOpenProblem(const QString& path);
 
+// A folder of a data file: its node identifier, and libpff's item when libpff
+// serves it (null when the store's own reader does).
+struct FolderRef {
+    quint32 Nid = 0;
+    PffItemPtr Item;
+};
+
 class Store : public std::enable_shared_from_this<Store> {
 public:
     // Opens the data file. A file that cannot be opened still gives a store:
-    // its failure is reported by every access that needs the file.
-    static std::shared_ptr<Store> Open(const QString& path);
+    // its failure is reported by every access that needs the file. A file the
+    // own reader reads is not opened with libpff until something asks for it.
+    // ownReader false leaves everything to libpff (for comparisons).
+    static std::shared_ptr<Store> Open(const QString& path, bool ownReader = true);
     ~Store();
 
     const QString& Path() const { return FPath; }
-    bool IsOpen() const { return FFile != nullptr; }
+    bool IsOpen() const { return FFile != nullptr || FOwnOpen; }
+    // True while the own reader serves folders and messages.
+    bool IsOwn() const { return FOwnOpen; }
+    // True once libpff has opened the file.
+    bool LibpffOpened() const { return FFile != nullptr; }
     // Raises the reason why the file could not be opened or was closed.
     void RequireOpen() const;
 
@@ -78,9 +93,12 @@ public:
     // The folder below which the user's folders are (the IPM subtree), as the
     // message store names it; the root folder itself when the store names that.
     // Callers keep it.
-    PffItemPtr TopFolder();
+    FolderRef TopFolder();
     // The item of a node identifier, or null when the file has none.
     PffItemPtr ItemById(quint32 id);
+    // The name of named property id (0x8000 and up) from the file's map of
+    // names; readable is set false when the map cannot be read.
+    std::optional<NamedProp> NamedProperty(quint16 id, bool& readable);
     // The code page for 8-bit strings that name none.
     int CodePage() const { return FCodePage; }
     // Prefix of entry identifiers: four flag bytes and the store's record key.
@@ -90,6 +108,8 @@ public:
     // file's format is not one it reads.
     std::shared_ptr<BlockFile> Blocks();
 
+    // libpff's file, opened when first needed; raises when it cannot be.
+    libpff_file_t* Pff();
     // Takes ownership of an item libpff handed out for this file.
     PffItemPtr Wrap(libpff_item_t* item);
     // Frees every item and closes the file.
@@ -98,7 +118,10 @@ public:
 private:
     friend class PffItem;
     explicit Store(QString path) : FPath(std::move(path)) {}
-    void ReadMessageStore();
+    // Opens libpff's file; false with FOpenError set when it cannot.
+    bool OpenPff();
+    void ReadMessageStore(PropertyBag& bag);
+    void ReadNames();
     PffItemPtr FindTopFolderByName(const PffItemPtr& root);
 
     QString FPath;
@@ -112,6 +135,11 @@ private:
     std::list<PffItem*> FItems; // in the order they were handed out
     std::shared_ptr<BlockFile> FBlocks;
     bool FBlocksOpened = false;
+    bool FOwnOpen = false;
+    bool FClosed = false;
+    bool FNamesRead = false;
+    bool FNamesReadable = false;
+    std::unordered_map<quint16, NamedProp> FNames;
 };
 using StorePtr = std::shared_ptr<Store>;
 
