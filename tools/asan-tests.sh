@@ -5,9 +5,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-asan"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWELL_ASAN=ON -DTIDEWELL_WERROR=ON
-cmake --build "$build" -j "$(nproc)" --target pst_tests tidewell-outlook
+cmake --build "$build" -j "$(nproc)" --target pst_tests mkpst_tests tidewell-outlook
 # glib keeps caches for the life of the process; they are not leaks of ours.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export LSAN_OPTIONS="suppressions=$root/tools/lsan-suppressions.txt${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 "$build/bin/pst_tests"
+# The own reader against libpff on written files.
+"$build/bin/mkpst_tests" --gtest_filter='OwnReaderTest.*'

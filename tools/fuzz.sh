@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 seconds="${1:-60}"
-targets=(fuzz_rtf fuzz_html fuzz_address fuzz_nkf)
+targets=(fuzz_rtf fuzz_html fuzz_address fuzz_nkf fuzz_blocks fuzz_ltp)
 [ $# -gt 1 ] && targets=("${@:2}")
 command -v clang++ >/dev/null || { echo "clang++ is missing (Debian package clang)" >&2; exit 2; }
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

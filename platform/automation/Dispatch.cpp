@@ -95,29 +95,47 @@ void OleRef::Exec(const QString& member, const Arguments& args) const
     Invoke(member, InvokeKind::Procedure, args);
 }
 
+// The conversions below name the object and member only when they fail: the
+// name is a string built for each call, and these calls are the hot path of
+// an export.
 QString OleRef::GetText(const QString& member, const Arguments& args) const
 {
-    return VarToText(Get(member, args), Context(member));
+    const Variant value = Get(member, args);
+    if (value.Type() == VarType::String)
+        return value.AsString();
+    return VarToText(value, Context(member));
 }
 
 qint32 OleRef::GetInt(const QString& member, const Arguments& args) const
 {
-    return VarToInt(Get(member, args), Context(member));
+    const Variant value = Get(member, args);
+    if (value.Type() == VarType::Int)
+        return value.AsInt();
+    return VarToInt(value, Context(member));
 }
 
 TDateTime OleRef::GetDateTime(const QString& member, const Arguments& args) const
 {
-    return VarToDateTime(Get(member, args), Context(member));
+    const Variant value = Get(member, args);
+    if (value.Type() == VarType::Date)
+        return value.AsDate();
+    return VarToDateTime(value, Context(member));
 }
 
 OleRef OleRef::GetObject(const QString& member, const Arguments& args) const
 {
-    return OleRef(VarToObject(Get(member, args), Context(member)));
+    const Variant value = Get(member, args);
+    if (value.Type() == VarType::Object)
+        return OleRef(value.AsObject());
+    return OleRef(VarToObject(value, Context(member)));
 }
 
 OleRef OleRef::CallObject(const QString& member, const Arguments& args) const
 {
-    return OleRef(VarToObject(Call(member, args), Context(member)));
+    const Variant value = Call(member, args);
+    if (value.Type() == VarType::Object)
+        return OleRef(value.AsObject());
+    return OleRef(VarToObject(value, Context(member)));
 }
 
 } // namespace Automation

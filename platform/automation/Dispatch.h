@@ -61,14 +61,24 @@ class ClassMembers {
 public:
     using Handler = std::function<Variant(T& self, const Arguments& args)>;
 
-    void Add(const QString& name, Handler handler) { FMembers.insert(name.toLower(), std::move(handler)); }
+    void Add(const QString& name, Handler handler)
+    {
+        FExact.insert(name, handler);
+        FMembers.insert(name.toLower(), std::move(handler));
+    }
+    // Names are matched without regard to case. Callers nearly always spell a
+    // member as it was added, which is looked up first without making a
+    // lower-case copy of the name.
     const Handler* Find(const QString& member) const
     {
+        if (const auto exact = FExact.constFind(member); exact != FExact.constEnd())
+            return &*exact;
         const auto it = FMembers.constFind(member.toLower());
         return it == FMembers.constEnd() ? nullptr : &*it;
     }
 
 private:
+    QHash<QString, Handler> FExact;   // keys as added
     QHash<QString, Handler> FMembers; // keys in lower case
 };
 

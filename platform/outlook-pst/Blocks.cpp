@@ -135,14 +135,14 @@ QByteArray BlockFile::Page(quint64 offset, quint8 type)
 const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
                                      int leafEntrySize, QByteArray& page)
 {
-    QByteArray& last = FLastLeaf[type & 1];
-    if (!last.isEmpty()) {
-        const char* p = last.constData();
+    QByteArray* recent = FRecentLeaves[type & 1];
+    for (int leaf = 0; leaf < kRecentLeaves && !recent[leaf].isEmpty(); ++leaf) {
+        const char* p = recent[leaf].constData();
         const int count = static_cast<quint8>(p[488]);
         const int size = static_cast<quint8>(p[490]);
         for (int i = 0; i < count; ++i)
             if (keyOf(p + i * size) == key) {
-                page = last;
+                page = recent[leaf];
                 return page.constData() + i * size;
             }
     }
@@ -170,7 +170,9 @@ const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, qui
         if (level == 0) {
             for (int i = 0; i < count; ++i)
                 if (keyOf(p + i * size) == key) {
-                    last = page;
+                    int& next = FNextLeaf[type & 1];
+                    recent[next] = page;
+                    next = (next + 1) % kRecentLeaves;
                     return p + i * size;
                 }
             return nullptr;

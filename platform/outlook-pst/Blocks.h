@@ -119,9 +119,11 @@ private:
     ReadAt FRead;
     // B-tree pages above the leaves, read once: a lookup then reads one page.
     std::map<quint64, QByteArray> FInnerPages;
-    // The leaf page of each tree that answered last: the blocks of one message
-    // usually sit side by side in it.
-    QByteArray FLastLeaf[2];
+    // The leaf pages of each tree that answered last: the nodes and blocks of
+    // one message usually sit side by side in a few of them.
+    static constexpr int kRecentLeaves = 8;
+    QByteArray FRecentLeaves[2][kRecentLeaves];
+    int FNextLeaf[2] = {0, 0};
     int FFd = -1;
     quint8 FCrypt = 0;
     quint64 FNbtRoot = 0;

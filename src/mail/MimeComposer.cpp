@@ -316,14 +316,16 @@ QByteArray FormatDate(TDateTime value)
     static const char* const days[] = {"", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    auto field = [value](const char* pattern) {
-        return FormatDateTime(QString::fromLatin1(pattern), value).toLatin1();
-    };
-    const int month = field("m").toInt();
+    // The fields in one pass: year, month, day, hour, minute, second.
+    const QList<QByteArray> field =
+        FormatDateTime(QStringLiteral("yyyy' 'm' 'd' 'hh' 'nn' 'ss"), value).toLatin1().split(' ');
+    if (field.size() != 6)
+        return QByteArray();
+    const int month = field[1].toInt();
     const int offset = UtcOffsetAt(value);
     const int minutes = std::abs(offset) / 60;
-    return QByteArray(days[DayOfWeek(value)]) + ", " + field("d") + ' ' + months[month] + ' ' +
-           field("yyyy") + ' ' + field("hh") + ':' + field("nn") + ':' + field("ss") + ' ' +
+    return QByteArray(days[DayOfWeek(value)]) + ", " + field[2] + ' ' + months[month] + ' ' +
+           field[0] + ' ' + field[3] + ':' + field[4] + ':' + field[5] + ' ' +
            (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0') +
            QByteArray::number(minutes % 60).rightJustified(2, '0');
 }
