@@ -114,7 +114,8 @@ const Ltp::StoredProp* OwnBag::Stored(quint16 id) const
 std::optional<RawValue> OwnBag::Value(const Ltp::StoredProp& prop)
 {
     FStore->RequireOpen();
-    if (prop.Type == PropType::Object)
+    // An object's value is its sub-node and size, as a heap item.
+    if (prop.Type == PropType::Object && prop.SubNode != 0)
         return std::nullopt;
     if (prop.SubNode == 0)
         return RawValue{prop.Type, prop.Data};
@@ -166,6 +167,21 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, quint32 nid)
     const std::optional<BlockFile::Node> node = blocks->FindNode(nid);
     if (!node)
         return nullptr;
+    std::weak_ptr<Store> weak = store;
+    return Open(store, *node, nid, [weak, nid]() -> std::shared_ptr<MessageSource> {
+        StorePtr store = weak.lock();
+        PffItemPtr item = store ? store->ItemById(nid) : nullptr;
+        if (!item)
+            throw EOleException(QStringLiteral("アイテム %1 を読めません。").arg(nid));
+        return std::make_shared<PstMessage>(item, true);
+    });
+}
+
+std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockFile::Node& at,
+                                             quint32 nid, Fallback fallback)
+{
+    std::shared_ptr<BlockFile> blocks = store->Blocks();
+    const BlockFile::Node* node = &at;
     std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node->Data);
     if (!heap)
         return nullptr;
@@ -176,13 +192,14 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, quint32 nid)
     std::shared_ptr<OwnMessage> message(new OwnMessage());
     message->FStore = store;
     message->FNid = nid;
+    message->FFallbackOpen = std::move(fallback);
     message->FSubNodes = std::make_shared<const SubNodeMap>(std::move(*subs));
     std::weak_ptr<OwnMessage> weak = message;
     auto fallbackBag = [weak]() -> PropertyBagPtr {
         std::shared_ptr<OwnMessage> self = weak.lock();
         if (!self)
             throw EOleException(QStringLiteral("メッセージは閉じられています。"));
-        return self->Fallback();
+        return self->FallbackMessage();
     };
     message->FBag = std::make_shared<OwnBag>(store, std::move(*props), message->FSubNodes, fallbackBag);
 
@@ -219,14 +236,10 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, quint32 nid)
     return message;
 }
 
-std::shared_ptr<MessageSource> OwnMessage::Fallback()
+std::shared_ptr<MessageSource> OwnMessage::FallbackMessage()
 {
-    if (!FFallback) {
-        PffItemPtr item = FStore->ItemById(FNid);
-        if (!item)
-            throw EOleException(QStringLiteral("アイテム %1 を読めません。").arg(FNid));
-        FFallback = std::make_shared<PstMessage>(item, true);
-    }
+    if (!FFallback)
+        FFallback = FFallbackOpen();
     return FFallback;
 }
 
@@ -263,7 +276,7 @@ AttachmentSourcePtr OwnMessage::Attachment(int index)
         std::shared_ptr<OwnMessage> self = weak.lock();
         if (!self)
             throw EOleException(QStringLiteral("メッセージは閉じられています。"));
-        return self->Fallback()->Attachment(index);
+        return self->FallbackMessage()->Attachment(index);
     };
     const BlockFile::Node& node = FSubNodes->at(FAttachments[static_cast<std::size_t>(index)]);
     if (std::shared_ptr<OwnAttachment> own = OwnAttachment::Open(FStore, node, fallback))
@@ -293,20 +306,28 @@ std::shared_ptr<OwnAttachment> OwnAttachment::Open(const StorePtr& store, const 
     std::optional<SubNodeMap> subs = blocks->SubNodes(node.Sub);
     if (!props || !subs)
         return nullptr;
-    for (const Ltp::StoredProp& prop : *props)
-        if (prop.Type == PropType::Object)
-            return nullptr;
     std::shared_ptr<OwnAttachment> attachment(new OwnAttachment());
     attachment->FStore = store;
     attachment->FSubNodes = std::make_shared<const SubNodeMap>(std::move(*subs));
     attachment->FFallback = fallback;
     attachment->FBag = std::make_shared<OwnBag>(store, std::move(*props), attachment->FSubNodes,
                                                 [fallback]() -> PropertyBagPtr { return fallback(); });
-    // Only ordinary attachments of data and references are read here.
+    // Attachments of data, references and embedded messages are read here. An
+    // object is only taken as the embedded message its method names.
     const std::optional<qint32> method = FindInt(*attachment->FBag, Prop::AttachMethod);
     if (method && *method != 0 && *method != 1 && *method != 2 && *method != 3 && *method != 4 &&
-        *method != 7)
+        *method != 5 && *method != 7)
         return nullptr;
+    for (const Ltp::StoredProp& prop : attachment->FBag->Props())
+        if (prop.Type == PropType::Object &&
+            (prop.Id != Prop::AttachDataBin || !method || *method != 5 || prop.SubNode != 0 ||
+             prop.Data.size() != 8))
+            return nullptr;
+    if (method && *method == 5) {
+        const Ltp::StoredProp* object = attachment->FBag->Stored(Prop::AttachDataBin);
+        if (!object || object->Type != PropType::Object)
+            return nullptr;
+    }
     return attachment;
 }
 
@@ -315,7 +336,26 @@ AttachKind OwnAttachment::Kind()
     const std::optional<qint32> method = FindInt(*FBag, Prop::AttachMethod);
     if (method && (*method == 2 || *method == 3 || *method == 4 || *method == 7))
         return AttachKind::Reference;
+    if (method && *method == 5)
+        return AttachKind::Embedded;
     return AttachKind::Data;
+}
+
+std::shared_ptr<MessageSource> OwnAttachment::Embedded()
+{
+    FStore->RequireOpen();
+    const Ltp::StoredProp* object = FBag->Stored(Prop::AttachDataBin);
+    if (object && object->Type == PropType::Object && object->Data.size() == 8) {
+        const quint32 nid = qFromLittleEndian<quint32>(object->Data.constData());
+        const auto node = FSubNodes->find(nid);
+        Fallback fallback = FFallback;
+        if (node != FSubNodes->end())
+            if (std::shared_ptr<OwnMessage> message = OwnMessage::Open(
+                    FStore, node->second, nid,
+                    [fallback]() -> std::shared_ptr<MessageSource> { return fallback()->Embedded(); }))
+                return message;
+    }
+    return FFallback()->Embedded();
 }
 
 AttachmentSource::DataReader OwnAttachment::OpenData()

@@ -42,6 +42,7 @@ public:
     std::vector<PropEntry> All() override;
     // The stored property, or null.
     const Ltp::StoredProp* Stored(quint16 id) const;
+    const std::vector<Ltp::StoredProp>& Props() const { return FProps; }
 
 private:
     std::optional<RawValue> Value(const Ltp::StoredProp& prop);
@@ -54,9 +55,15 @@ private:
 
 class OwnMessage : public MessageSource, public std::enable_shared_from_this<OwnMessage> {
 public:
+    // libpff's reading of the same message.
+    using Fallback = std::function<std::shared_ptr<MessageSource>()>;
+
     // The message of node nid of a folder; null when the own reader cannot read
     // its properties, recipients or list of attachments.
     static std::shared_ptr<OwnMessage> Open(const StorePtr& store, quint32 nid);
+    // A message embedded in an attachment: sub-node nid of the attachment.
+    static std::shared_ptr<OwnMessage> Open(const StorePtr& store, const BlockFile::Node& node,
+                                            quint32 nid, Fallback fallback);
 
     std::optional<RawValue> Find(quint16 id) override { return FBag->Find(id); }
     std::vector<PropEntry> All() override { return FBag->All(); }
@@ -71,7 +78,7 @@ public:
 private:
     OwnMessage() = default;
     // libpff's reading of the same message, opened when first needed.
-    std::shared_ptr<MessageSource> Fallback();
+    std::shared_ptr<MessageSource> FallbackMessage();
 
     StorePtr FStore;
     quint32 FNid = 0;
@@ -81,6 +88,7 @@ private:
     std::vector<PropertyBagPtr> FRecipients;
     std::vector<quint32> FAttachments; // the attachments' sub-nodes
     int FCodePage = 0;
+    Fallback FFallbackOpen;
     std::shared_ptr<MessageSource> FFallback;
 };
 
@@ -92,8 +100,8 @@ class OwnAttachment : public AttachmentSource {
 public:
     using Fallback = std::function<AttachmentSourcePtr()>;
     // The attachment in sub-node node of a message; null when the own reader
-    // cannot read its properties, or when it holds an object (an embedded
-    // message, an OLE object), which libpff reads.
+    // cannot read its properties, or when it holds an object other than an
+    // embedded message (an OLE object), which libpff reads.
     static std::shared_ptr<OwnAttachment> Open(const StorePtr& store, const BlockFile::Node& node,
                                                Fallback fallback);
 
@@ -101,7 +109,7 @@ public:
     std::vector<PropEntry> All() override { return FBag->All(); }
     AttachKind Kind() override;
     void ReadData(const std::function<void(const char*, qsizetype)>& sink) override;
-    std::shared_ptr<MessageSource> Embedded() override { return FFallback()->Embedded(); }
+    std::shared_ptr<MessageSource> Embedded() override;
     DataReader OpenData() override;
 
 private:
