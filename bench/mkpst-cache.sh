@@ -3,7 +3,7 @@
 # in bench/cache/, which git ignores through the .gitignore the script puts there: 10,000 and 100,000 mails with 8 KB
 # attachments, Japanese and English texts. A file is made again only when it
 # is missing or tidewell-mkpst is newer. Prints each file's path; use one with
-#   TIDEWELL_BENCH_PST=$(bash bench/mkpst-cache.sh 10000) bash bench/export-bench.sh
+#   TIDEWELL_BENCH_FILES=$(bash bench/mkpst-cache.sh 10000) bash bench/export-bench.sh
 # (an argument picks one size; without one, both are made).
 set -euo pipefail
 
