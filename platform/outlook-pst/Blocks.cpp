@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <zlib.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,10 +15,20 @@ namespace OutlookPst {
 
 namespace {
 
-constexpr qsizetype kPageSize = 512;
-constexpr qsizetype kPageEntryBytes = 488;
-constexpr qsizetype kTrailerSize = 16;
-constexpr qsizetype kMaxBlockSize = 8192;
+// The two page sizes: the Unicode format's 512-byte pages, and the 4096-byte
+// pages of newer offline caches, whose blocks may be compressed with zlib.
+struct Layout {
+    qsizetype PageSize;
+    qsizetype EntryBytes;     // the entries at the start of a B-tree page
+    qsizetype CountAt;        // entry count (1 byte; 2 in 4 KiB pages), then size and level
+    qsizetype TrailerAt;      // the page trailer: type, type again, signature, CRC
+    qsizetype BlockTrailer;   // the trailer behind a block's data
+    qsizetype BlockAlignment; // blocks start at multiples of this
+    qsizetype MaxStoredBlock;
+    qsizetype MaxBlock;       // inflated
+};
+constexpr Layout kSmallPages{512, 488, 488, 496, 16, 64, 8192 - 16, 8192 - 16};
+constexpr Layout kLargePages{4096, 4056, 4056, 4072, 24, 512, 65536, 65536};
 constexpr quint8 kBbtPage = 0x80;
 constexpr quint8 kNbtPage = 0x81;
 constexpr int kMaxTreeDepth = 16;
@@ -108,28 +119,40 @@ bool BlockFile::ReadHeader()
         return false;
     const quint16 version = U16(header + 10);
     // 14 and 15 are the 8-bit format, 36 the one with 4096-byte pages.
-    if (version < 23 || version == 36)
+    if (version < 23)
         return false;
+    FLarge = version == 36;
     if (BlockCrc(header + 8, 471) != U32(header + 4))
         return false;
     FNbtRoot = U64(header + 224);
     FBbtRoot = U64(header + 240);
     FCrypt = static_cast<quint8>(header[513]);
     // No encryption and compressible encryption are read here; the cyclic
-    // method is left to libpff.
-    return FCrypt == 0 || FCrypt == 1;
+    // method is left to libpff, and so are encrypted 4 KiB-page files, whose
+    // blocks may also be compressed.
+    return FCrypt == 0 || (FCrypt == 1 && !FLarge);
 }
 
 QByteArray BlockFile::Page(quint64 offset, quint8 type)
 {
-    QByteArray page(kPageSize, Qt::Uninitialized);
-    if (!FRead(offset, page.data(), kPageSize))
+    const Layout& l = FLarge ? kLargePages : kSmallPages;
+    QByteArray page(l.PageSize, Qt::Uninitialized);
+    if (!FRead(offset, page.data(), l.PageSize))
         return {};
     const char* p = page.constData();
-    if (static_cast<quint8>(p[496]) != type || static_cast<quint8>(p[497]) != type ||
-        BlockCrc(p, 496) != U32(p + 500))
+    if (static_cast<quint8>(p[l.TrailerAt]) != type || static_cast<quint8>(p[l.TrailerAt + 1]) != type ||
+        BlockCrc(p, l.TrailerAt) != U32(p + l.TrailerAt + 4))
         return {};
     return page;
+}
+
+BlockFile::PageHead BlockFile::Head(const char* page) const
+{
+    if (FLarge)
+        return PageHead{U16(page + 4056), static_cast<quint8>(page[4060]),
+                        static_cast<quint8>(page[4061])};
+    return PageHead{static_cast<quint8>(page[488]), static_cast<quint8>(page[490]),
+                    static_cast<quint8>(page[491])};
 }
 
 const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
@@ -138,8 +161,9 @@ const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, qui
     QByteArray* recent = FRecentLeaves[type & 1];
     for (int leaf = 0; leaf < kRecentLeaves && !recent[leaf].isEmpty(); ++leaf) {
         const char* p = recent[leaf].constData();
-        const int count = static_cast<quint8>(p[488]);
-        const int size = static_cast<quint8>(p[490]);
+        const PageHead head = Head(p);
+        const int count = head.Count;
+        const int size = head.EntrySize;
         for (int i = 0; i < count; ++i)
             if (keyOf(p + i * size) == key) {
                 page = recent[leaf];
@@ -158,11 +182,12 @@ const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, qui
                 return nullptr;
         }
         const char* p = page.constData();
-        const int count = static_cast<quint8>(p[488]);
-        const int size = static_cast<quint8>(p[490]);
-        const int pageLevel = static_cast<quint8>(p[491]);
+        const PageHead head = Head(p);
+        const int count = head.Count;
+        const int size = head.EntrySize;
+        const int pageLevel = head.Level;
         // Levels must fall on the way down, and the entries must fit the page.
-        if (pageLevel >= level || count * size > kPageEntryBytes)
+        if (pageLevel >= level || count * size > (FLarge ? kLargePages : kSmallPages).EntryBytes)
             return nullptr;
         level = pageLevel;
         if (size < (level == 0 ? leafEntrySize : 24))
@@ -209,23 +234,37 @@ std::optional<BlockFile::BlockRef> BlockFile::FindBlock(quint64 bid)
         FBbtRoot, kBbtPage, BlockKey(bid), [](const char* entry) { return BlockKey(U64(entry)); }, 24, page);
     if (!e)
         return std::nullopt;
-    return BlockRef{U64(e + 8), U16(e + 16)};
+    // A 4 KiB-page file also gives the size of the block once inflated.
+    return BlockRef{U64(e + 8), U16(e + 16), FLarge ? U16(e + 18) : U16(e + 16)};
 }
 
 std::optional<QByteArray> BlockFile::Block(quint64 bid)
 {
+    const Layout& l = FLarge ? kLargePages : kSmallPages;
     const std::optional<BlockRef> ref = FindBlock(bid);
-    if (!ref || ref->Size > kMaxBlockSize - kTrailerSize)
+    if (!ref || ref->Size > l.MaxStoredBlock || ref->Inflated > l.MaxBlock)
         return std::nullopt;
-    const qsizetype stored = (ref->Size + kTrailerSize + 63) / 64 * 64;
+    const qsizetype stored =
+        (ref->Size + l.BlockTrailer + l.BlockAlignment - 1) / l.BlockAlignment * l.BlockAlignment;
     QByteArray block(stored, Qt::Uninitialized);
     if (!FRead(ref->Offset, block.data(), stored))
         return std::nullopt;
-    const char* trailer = block.constData() + stored - kTrailerSize;
+    const char* trailer = block.constData() + stored - l.BlockTrailer;
     if (U16(trailer) != ref->Size || BlockKey(U64(trailer + 8)) != BlockKey(bid) ||
         BlockCrc(block.constData(), ref->Size) != U32(trailer + 4))
         return std::nullopt;
     block.truncate(ref->Size);
+    // A block stored smaller than its inflated size is a zlib stream.
+    if (ref->Inflated != ref->Size) {
+        QByteArray inflated(ref->Inflated, Qt::Uninitialized);
+        uLongf size = static_cast<uLongf>(ref->Inflated);
+        if (uncompress(reinterpret_cast<Bytef*>(inflated.data()), &size,
+                       reinterpret_cast<const Bytef*>(block.constData()),
+                       static_cast<uLong>(block.size())) != Z_OK ||
+            size != static_cast<uLongf>(ref->Inflated))
+            return std::nullopt;
+        block = std::move(inflated);
+    }
     if (!IsInternal(bid) && FCrypt == 1)
         PstFormat::Decode(reinterpret_cast<uint8_t*>(block.data()), static_cast<size_t>(block.size()));
     return block;
@@ -267,7 +306,7 @@ bool BlockFile::DataBlocks(quint64 bid, std::vector<quint64>& blocks, quint64& s
         if (!ref)
             return false;
         blocks.push_back(bid);
-        size = ref->Size;
+        size = ref->Inflated;
         return true;
     }
     const std::optional<QByteArray> block = Block(bid);

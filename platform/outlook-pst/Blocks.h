@@ -1,4 +1,5 @@
-// A reader of the block layer of a Unicode data file (512-byte pages), used to
+// A reader of the block layer of a Unicode data file (512-byte pages, or the
+// 4096-byte pages with compressed blocks of newer offline caches), used to
 // stream an attachment's content a block at a time: libpff reads a value's
 // blocks into one buffer of the whole value before handing any of it out.
 //
@@ -30,7 +31,7 @@ public:
     using ReadAt = std::function<bool(quint64 offset, char* buffer, qsizetype size)>;
 
     // A reader over the file at path, or null when it is not a Unicode data file
-    // with 512-byte pages (libpff serves the others).
+    // (libpff serves the others).
     static std::unique_ptr<BlockFile> Open(const QString& path);
     // The same over any source of bytes (tests and fuzzing read from memory).
     static std::unique_ptr<BlockFile> Open(ReadAt read);
@@ -95,8 +96,16 @@ public:
 private:
     struct BlockRef {
         quint64 Offset = 0;
-        quint16 Size = 0;
+        quint16 Size = 0;     // as stored
+        quint16 Inflated = 0; // once inflated (the stored size unless compressed)
     };
+    // The head of a B-tree page: its entry count, entry size and level.
+    struct PageHead {
+        int Count = 0;
+        int EntrySize = 0;
+        int Level = 0;
+    };
+    PageHead Head(const char* page) const;
 
     explicit BlockFile(ReadAt read) : FRead(std::move(read)) {}
     bool ReadHeader();
@@ -126,6 +135,7 @@ private:
     int FNextLeaf[2] = {0, 0};
     int FFd = -1;
     quint8 FCrypt = 0;
+    bool FLarge = false; // 4096-byte pages
     quint64 FNbtRoot = 0;
     quint64 FBbtRoot = 0;
 };

@@ -289,9 +289,13 @@ void Store::ReadMessageStore(PropertyBag& bag)
 FolderRef Store::TopFolder()
 {
     RequireOpen();
-    if (FOwnOpen && FHasIpmSubtreeId &&
-        (FIpmSubtreeId == kRootFolderNid || FBlocks->FindNode(FIpmSubtreeId)))
-        return FolderRef{FIpmSubtreeId, nullptr};
+    if (FOwnOpen) {
+        if (FHasIpmSubtreeId &&
+            (FIpmSubtreeId == kRootFolderNid || FBlocks->FindNode(FIpmSubtreeId)))
+            return FolderRef{FIpmSubtreeId, nullptr};
+        if (std::optional<quint32> found = OwnTopFolderByName())
+            return FolderRef{*found, nullptr};
+    }
     libpff_item_t* raw = nullptr;
     if (Call(QStringLiteral("ルートフォルダーを読めません"), libpff_file_get_root_folder, Pff(),
              &raw) != 1 ||
@@ -389,6 +393,67 @@ void Store::ReadNames()
         }
         FNames.emplace(static_cast<quint16>(0x8000 + index), std::move(named));
     }
+}
+
+std::optional<quint32> Store::OwnTopFolderByName()
+{
+    // The sub-folders of a folder from its hierarchy table; null when unreadable.
+    auto children = [this](quint32 folder) -> std::optional<std::vector<quint32>> {
+        const std::optional<BlockFile::Node> node = FBlocks->FindNode((folder & ~0x1Fu) | 0x0D);
+        if (!node)
+            return std::nullopt;
+        const std::optional<Ltp::Table> table = ReadNodeTable(*FBlocks, *node);
+        if (!table)
+            return std::nullopt;
+        std::vector<quint32> rows;
+        for (int i = 0; i < table->RowCount(); ++i)
+            rows.push_back(table->RowId(i));
+        return rows;
+    };
+    auto nameOf = [this](quint32 folder) -> std::optional<QString> {
+        std::shared_ptr<OwnBag> bag = OwnBag::ForNode(shared_from_this(), folder, []() -> PropertyBagPtr {
+            throw EOleException(QStringLiteral("フォルダーの名前を読めません。"));
+        });
+        if (!bag)
+            return std::nullopt;
+        try {
+            return TextOr(*bag, Prop::DisplayName, FCodePage);
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+    };
+    auto isSubtree = [](const QString& name) {
+        return name.startsWith(QLatin1String("Top of ")) || name == QLatin1String("IPM_SUBTREE");
+    };
+    // The root, and below it "Root - Mailbox" in an offline cache; anything
+    // unreadable on the way is left to libpff's search.
+    const std::optional<std::vector<quint32>> level1 = children(kRootFolderNid);
+    if (!level1)
+        return std::nullopt;
+    std::vector<std::pair<quint32, QString>> named;
+    for (quint32 folder : *level1) {
+        const std::optional<QString> name = nameOf(folder);
+        if (!name)
+            return std::nullopt;
+        if (isSubtree(*name))
+            return folder;
+        named.emplace_back(folder, *name);
+    }
+    for (const auto& [folder, name] : named) {
+        if (name != QLatin1String("Root - Mailbox"))
+            continue;
+        const std::optional<std::vector<quint32>> level2 = children(folder);
+        if (!level2)
+            return std::nullopt;
+        for (quint32 sub : *level2) {
+            const std::optional<QString> subName = nameOf(sub);
+            if (!subName)
+                return std::nullopt;
+            if (isSubtree(*subName))
+                return sub;
+        }
+    }
+    return kRootFolderNid;
 }
 
 PffItemPtr Store::FindTopFolderByName(const PffItemPtr& root)

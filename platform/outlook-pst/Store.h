@@ -123,6 +123,9 @@ private:
     void ReadMessageStore(PropertyBag& bag);
     void ReadNames();
     PffItemPtr FindTopFolderByName(const PffItemPtr& root);
+    // The same search by the own reader: the folder's node, the root's when no
+    // folder has such a name; null when a folder on the way cannot be read.
+    std::optional<quint32> OwnTopFolderByName();
 
     QString FPath;
     QString FOpenError;
