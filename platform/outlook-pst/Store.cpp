@@ -380,13 +380,14 @@ void Store::ReadNames()
             named.IsString = true;
             if (quint64(key) + 4 > quint64(strings.size()))
                 throw EOleException(QStringLiteral("名前付きプロパティの名前が壊れています。"));
-            const quint32 length = qFromLittleEndian<quint32>(strings.constData() + key);
+            const QByteArrayView stream(strings);
+            const quint32 length = qFromLittleEndian<quint32>(stream.sliced(key, 4).data());
             if (quint64(key) + 4 + length > quint64(strings.size()))
                 throw EOleException(QStringLiteral("名前付きプロパティの名前が壊れています。"));
-            const auto* text = reinterpret_cast<const uchar*>(strings.constData() + key + 4);
+            const QByteArrayView text = stream.sliced(key + 4, length);
             QString name(static_cast<qsizetype>(length / 2), Qt::Uninitialized);
             for (qsizetype i = 0; i < name.size(); ++i)
-                name[i] = QChar(qFromLittleEndian<quint16>(text + 2 * i));
+                name[i] = QChar(qFromLittleEndian<quint16>(text.data() + 2 * i));
             named.Name = name;
         } else {
             named.Id = key;
