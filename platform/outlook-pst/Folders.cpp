@@ -148,18 +148,7 @@ std::optional<std::vector<quint32>> FolderObject::OwnRows(quint32 tableType)
 {
     if (!FStore->IsOwn())
         return std::nullopt;
-    std::shared_ptr<BlockFile> blocks = FStore->Blocks();
-    const std::optional<BlockFile::Node> node = blocks->FindNode((Nid() & ~kNodeTypeMask) | tableType);
-    if (!node)
-        return std::nullopt;
-    const std::optional<Ltp::Table> table = ReadNodeTable(*blocks, *node);
-    if (!table)
-        return std::nullopt;
-    std::vector<quint32> rows;
-    rows.reserve(static_cast<std::size_t>(table->RowCount()));
-    for (int i = 0; i < table->RowCount(); ++i)
-        rows.push_back(table->RowId(i));
-    return rows;
+    return FolderTableRows(*FStore->Blocks(), Nid(), tableType);
 }
 
 void FolderObject::RequireOpenable() const

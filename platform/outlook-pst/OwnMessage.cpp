@@ -1,6 +1,5 @@
 #include "OwnMessage.h"
 
-#include "CodePage.h"
 #include "Pff.h"
 #include "PstMessage.h"
 #include "Store.h"
@@ -53,6 +52,22 @@ std::optional<Ltp::Table> ReadNodeTable(BlockFile& blocks, const BlockFile::Node
             return std::nullopt;
         return blocks.NodeData(at->second.Data, kMaxValueSize);
     });
+}
+
+std::optional<std::vector<quint32>> FolderTableRows(BlockFile& blocks, quint32 folder, quint32 tableType)
+{
+    // The tables of a folder are nodes of their own kind beside the folder's.
+    const std::optional<BlockFile::Node> node = blocks.FindNode((folder & ~0x1Fu) | tableType);
+    if (!node)
+        return std::nullopt;
+    const std::optional<Ltp::Table> table = ReadNodeTable(blocks, *node);
+    if (!table)
+        return std::nullopt;
+    std::vector<quint32> rows;
+    rows.reserve(static_cast<std::size_t>(table->RowCount()));
+    for (int i = 0; i < table->RowCount(); ++i)
+        rows.push_back(table->RowId(i));
+    return rows;
 }
 
 namespace {
@@ -177,16 +192,15 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, quint32 nid)
     });
 }
 
-std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockFile::Node& at,
+std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockFile::Node& node,
                                              quint32 nid, Fallback fallback)
 {
     std::shared_ptr<BlockFile> blocks = store->Blocks();
-    const BlockFile::Node* node = &at;
-    std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node->Data);
+    std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node.Data);
     if (!heap)
         return nullptr;
     std::optional<std::vector<Ltp::StoredProp>> props = Ltp::ReadPropertyContext(*heap);
-    std::optional<SubNodeMap> subs = blocks->SubNodes(node->Sub);
+    std::optional<SubNodeMap> subs = blocks->SubNodes(node.Sub);
     if (!props || !subs)
         return nullptr;
     std::shared_ptr<OwnMessage> message(new OwnMessage());
@@ -212,12 +226,18 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockF
             std::optional<std::vector<Ltp::StoredProp>> cells = table->Row(row);
             if (!cells)
                 return nullptr;
-            // Row values kept in sub-nodes are in the message's sub-nodes.
+            // A recipient with a value too large for the table's heap is left,
+            // with its whole message, to libpff.
             for (const Ltp::StoredProp& cell : *cells)
                 if (cell.SubNode != 0 || cell.Type == PropType::Object)
                     return nullptr;
             message->FRecipients.push_back(std::make_shared<OwnBag>(
-                store, std::move(*cells), message->FSubNodes, fallbackBag));
+                store, std::move(*cells), message->FSubNodes, [weak, row]() -> PropertyBagPtr {
+                    std::shared_ptr<OwnMessage> self = weak.lock();
+                    if (!self)
+                        throw EOleException(QStringLiteral("メッセージは閉じられています。"));
+                    return self->FallbackMessage()->Recipient(row);
+                }));
         }
         message->FHasRecipients = true;
     }
@@ -245,17 +265,8 @@ std::shared_ptr<MessageSource> OwnMessage::FallbackMessage()
 
 int OwnMessage::CodePage()
 {
-    if (FCodePage == 0) {
-        int codePage = FStore->CodePage();
-        for (quint16 id : {Prop::MessageCodePage, Prop::InternetCodePage}) {
-            const std::optional<qint32> value = FindInt(*FBag, id);
-            if (value && IsKnownCodePage(*value)) {
-                codePage = *value;
-                break;
-            }
-        }
-        FCodePage = codePage;
-    }
+    if (FCodePage == 0)
+        FCodePage = MessageCodePage(*FBag, FStore->CodePage());
     return FCodePage;
 }
 

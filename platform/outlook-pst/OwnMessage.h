@@ -24,6 +24,9 @@ using StorePtr = std::shared_ptr<Store>;
 
 // The table context of a node; null when it cannot be read.
 std::optional<Ltp::Table> ReadNodeTable(BlockFile& blocks, const BlockFile::Node& node);
+// The node identifiers in the rows of a folder's hierarchy (0x0D) or contents
+// (0x0E) table; null when the table cannot be read.
+std::optional<std::vector<quint32>> FolderTableRows(BlockFile& blocks, quint32 folder, quint32 tableType);
 
 // The properties of one object, as read by the own reader; values kept in
 // sub-nodes are read when asked for. A value the reader cannot give comes

@@ -122,6 +122,16 @@ QString DisplayNames(MessageSource& message, int type)
     return names.join(QStringLiteral("; "));
 }
 
+int MessageCodePage(PropertyBag& message, int storeCodePage)
+{
+    for (quint16 id : {Prop::MessageCodePage, Prop::InternetCodePage}) {
+        const std::optional<qint32> value = FindInt(message, id);
+        if (value && IsKnownCodePage(*value))
+            return *value;
+    }
+    return storeCodePage;
+}
+
 QString StripSubjectMarker(const QString& subject)
 {
     if (subject.size() >= 2 && subject[0] == QChar(0x01))

@@ -151,6 +151,10 @@ QString TextOr(PropertyBag& bag, quint16 id, int codePage, const QString& fallba
 std::optional<qint32> FindInt(PropertyBag& bag, quint16 id);
 std::optional<quint64> FindFileTime(PropertyBag& bag, quint16 id);
 
+// The code page of a message's 8-bit strings: the one the message names, else
+// the store's.
+int MessageCodePage(PropertyBag& message, int storeCodePage);
+
 // A recipient's name and address as a mail program shows them: the display
 // name, and the SMTP address where one is stored, else the stored address.
 QString RecipientName(PropertyBag& recipient, int codePage);

@@ -1,7 +1,6 @@
 #include "PstMessage.h"
 
 #include "Blocks.h"
-#include "CodePage.h"
 #include "runtime/Exception.h"
 
 #include <QtEndian>
@@ -11,17 +10,8 @@ namespace OutlookPst {
 
 int PstMessage::CodePage()
 {
-    if (FCodePage == 0) {
-        int codePage = FItem->GetStore()->CodePage();
-        for (quint16 id : {Prop::MessageCodePage, Prop::InternetCodePage}) {
-            const std::optional<qint32> value = FindInt(FBag, id);
-            if (value && IsKnownCodePage(*value)) {
-                codePage = *value;
-                break;
-            }
-        }
-        FCodePage = codePage;
-    }
+    if (FCodePage == 0)
+        FCodePage = MessageCodePage(FBag, FItem->GetStore()->CodePage());
     return FCodePage;
 }
 

@@ -399,18 +399,7 @@ void Store::ReadNames()
 std::optional<quint32> Store::OwnTopFolderByName()
 {
     // The sub-folders of a folder from its hierarchy table; null when unreadable.
-    auto children = [this](quint32 folder) -> std::optional<std::vector<quint32>> {
-        const std::optional<BlockFile::Node> node = FBlocks->FindNode((folder & ~0x1Fu) | 0x0D);
-        if (!node)
-            return std::nullopt;
-        const std::optional<Ltp::Table> table = ReadNodeTable(*FBlocks, *node);
-        if (!table)
-            return std::nullopt;
-        std::vector<quint32> rows;
-        for (int i = 0; i < table->RowCount(); ++i)
-            rows.push_back(table->RowId(i));
-        return rows;
-    };
+    auto children = [this](quint32 folder) { return FolderTableRows(*FBlocks, folder, 0x0D); };
     auto nameOf = [this](quint32 folder) -> std::optional<QString> {
         std::shared_ptr<OwnBag> bag = OwnBag::ForNode(shared_from_this(), folder, []() -> PropertyBagPtr {
             throw EOleException(QStringLiteral("フォルダーの名前を読めません。"));
