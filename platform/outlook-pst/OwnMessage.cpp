@@ -26,6 +26,25 @@ std::optional<Ltp::Heap> ReadHeap(BlockFile& blocks, quint64 data)
     return Ltp::Heap::Read(std::move(*pages));
 }
 
+// An object's node: its property context and its sub-nodes.
+struct NodeContext {
+    std::vector<Ltp::StoredProp> Props;
+    std::shared_ptr<const SubNodeMap> SubNodes;
+};
+
+// The property context and sub-nodes of a node; null when either cannot be read.
+std::optional<NodeContext> ReadNodeContext(BlockFile& blocks, const BlockFile::Node& node)
+{
+    std::optional<Ltp::Heap> heap = ReadHeap(blocks, node.Data);
+    if (!heap)
+        return std::nullopt;
+    std::optional<std::vector<Ltp::StoredProp>> props = Ltp::ReadPropertyContext(*heap);
+    std::optional<SubNodeMap> subs = blocks.SubNodes(node.Sub);
+    if (!props || !subs)
+        return std::nullopt;
+    return NodeContext{std::move(*props), std::make_shared<const SubNodeMap>(std::move(*subs))};
+}
+
 // A table in a sub-node of an object; null when it cannot be read.
 std::optional<Ltp::Table> ReadSubTable(BlockFile& blocks, const SubNodeMap& subNodes, quint32 nid)
 {
@@ -102,19 +121,10 @@ std::shared_ptr<OwnBag> OwnBag::ForNode(const StorePtr& store, quint32 nid, Fall
     if (!blocks)
         return nullptr;
     const std::optional<BlockFile::Node> node = blocks->FindNode(nid);
-    if (!node)
+    std::optional<NodeContext> context = node ? ReadNodeContext(*blocks, *node) : std::nullopt;
+    if (!context)
         return nullptr;
-    std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node->Data);
-    if (!heap)
-        return nullptr;
-    std::optional<std::vector<Ltp::StoredProp>> props = Ltp::ReadPropertyContext(*heap);
-    if (!props)
-        return nullptr;
-    std::optional<SubNodeMap> subs = blocks->SubNodes(node->Sub);
-    if (!subs)
-        return nullptr;
-    return std::make_shared<OwnBag>(store, std::move(*props),
-                                    std::make_shared<const SubNodeMap>(std::move(*subs)),
+    return std::make_shared<OwnBag>(store, std::move(context->Props), std::move(context->SubNodes),
                                     std::move(fallback));
 }
 
@@ -196,18 +206,14 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockF
                                              quint32 nid, Fallback fallback)
 {
     std::shared_ptr<BlockFile> blocks = store->Blocks();
-    std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node.Data);
-    if (!heap)
-        return nullptr;
-    std::optional<std::vector<Ltp::StoredProp>> props = Ltp::ReadPropertyContext(*heap);
-    std::optional<SubNodeMap> subs = blocks->SubNodes(node.Sub);
-    if (!props || !subs)
+    std::optional<NodeContext> context = ReadNodeContext(*blocks, node);
+    if (!context)
         return nullptr;
     std::shared_ptr<OwnMessage> message(new OwnMessage());
     message->FStore = store;
     message->FNid = nid;
     message->FFallbackOpen = std::move(fallback);
-    message->FSubNodes = std::make_shared<const SubNodeMap>(std::move(*subs));
+    message->FSubNodes = std::move(context->SubNodes);
     std::weak_ptr<OwnMessage> weak = message;
     auto fallbackBag = [weak]() -> PropertyBagPtr {
         std::shared_ptr<OwnMessage> self = weak.lock();
@@ -215,7 +221,8 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockF
             throw EOleException(QStringLiteral("メッセージは閉じられています。"));
         return self->FallbackMessage();
     };
-    message->FBag = std::make_shared<OwnBag>(store, std::move(*props), message->FSubNodes, fallbackBag);
+    message->FBag =
+        std::make_shared<OwnBag>(store, std::move(context->Props), message->FSubNodes, fallbackBag);
 
     // The recipient table: each row is one recipient's properties.
     if (message->FSubNodes->contains(kRecipientTable)) {
@@ -297,31 +304,20 @@ AttachmentSourcePtr OwnMessage::Attachment(int index)
 
 QString OwnMessage::EntryId()
 {
-    QByteArray id = FStore->EntryIdPrefix();
-    if (id.isEmpty())
-        id = QByteArray(20, '\0');
-    uchar nid[4];
-    qToLittleEndian<quint32>(FNid, nid);
-    id.append(reinterpret_cast<const char*>(nid), 4);
-    return QString::fromLatin1(id.toHex().toUpper());
+    return FStore->EntryIdOf(FNid);
 }
 
 std::shared_ptr<OwnAttachment> OwnAttachment::Open(const StorePtr& store, const BlockFile::Node& node,
                                                    Fallback fallback)
 {
-    std::shared_ptr<BlockFile> blocks = store->Blocks();
-    std::optional<Ltp::Heap> heap = ReadHeap(*blocks, node.Data);
-    if (!heap)
-        return nullptr;
-    std::optional<std::vector<Ltp::StoredProp>> props = Ltp::ReadPropertyContext(*heap);
-    std::optional<SubNodeMap> subs = blocks->SubNodes(node.Sub);
-    if (!props || !subs)
+    std::optional<NodeContext> context = ReadNodeContext(*store->Blocks(), node);
+    if (!context)
         return nullptr;
     std::shared_ptr<OwnAttachment> attachment(new OwnAttachment());
     attachment->FStore = store;
-    attachment->FSubNodes = std::make_shared<const SubNodeMap>(std::move(*subs));
+    attachment->FSubNodes = std::move(context->SubNodes);
     attachment->FFallback = fallback;
-    attachment->FBag = std::make_shared<OwnBag>(store, std::move(*props), attachment->FSubNodes,
+    attachment->FBag = std::make_shared<OwnBag>(store, std::move(context->Props), attachment->FSubNodes,
                                                 [fallback]() -> PropertyBagPtr { return fallback(); });
     // Attachments of data, references and embedded messages are read here. An
     // object is only taken as the embedded message its method names.

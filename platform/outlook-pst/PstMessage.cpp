@@ -70,13 +70,7 @@ AttachmentSourcePtr PstMessage::Attachment(int index)
 
 QString PstMessage::EntryId()
 {
-    QByteArray id = FItem->GetStore()->EntryIdPrefix();
-    if (id.isEmpty())
-        id = QByteArray(20, '\0');
-    uchar nid[4];
-    qToLittleEndian<quint32>(FItem->Identifier(), nid);
-    id.append(reinterpret_cast<const char*>(nid), 4);
-    return QString::fromLatin1(id.toHex().toUpper());
+    return FItem->GetStore()->EntryIdOf(FItem->Identifier());
 }
 
 BlockFile::Attachment* PstAttachment::Own()

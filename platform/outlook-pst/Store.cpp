@@ -329,6 +329,17 @@ PffItemPtr Store::ItemById(quint32 id)
     return Wrap(raw);
 }
 
+QString Store::EntryIdOf(quint32 nid) const
+{
+    // Four flag bytes and the store's record key (zeros when it has none),
+    // then the node identifier.
+    QByteArray id = FEntryIdPrefix.isEmpty() ? QByteArray(20, '\0') : FEntryIdPrefix;
+    uchar bytes[4];
+    qToLittleEndian<quint32>(nid, bytes);
+    id.append(reinterpret_cast<const char*>(bytes), 4);
+    return QString::fromLatin1(id.toHex().toUpper());
+}
+
 std::optional<NamedProp> Store::NamedProperty(quint16 id, bool& readable)
 {
     if (!FNamesRead) {

@@ -103,6 +103,8 @@ public:
     int CodePage() const { return FCodePage; }
     // Prefix of entry identifiers: four flag bytes and the store's record key.
     const QByteArray& EntryIdPrefix() const { return FEntryIdPrefix; }
+    // "hex of the entry identifier" of the item of node nid.
+    QString EntryIdOf(quint32 nid) const;
 
     // The file's own block reader, opened when first asked for; null when the
     // file's format is not one it reads.
