@@ -4,6 +4,8 @@
 
 #include <QTimeZone>
 #include <cmath>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +76,12 @@ std::uint64_t DateTimeToFileTime(TDateTime value)
     return static_cast<std::uint64_t>(ms) * 10000ULL + kUnixEpochFileTime;
 }
 
+void ReadLocalTimeZoneOnce()
+{
+    if (std::getenv("TZ") == nullptr && ::access("/etc/localtime", R_OK) == 0)
+        ::setenv("TZ", ":/etc/localtime", 0);
+}
+
 int UtcOffsetAt(TDateTime value)
 {
     return DateTimeToQDateTime(value).offsetFromUtc();
@@ -124,12 +132,12 @@ QString FormatDateTime(const QString& pattern, TDateTime value)
             ++i;
             continue;
         }
-        const qsizetype len = (lc == QLatin1Char('y') || lc == QLatin1Char('m') ||
-                               lc == QLatin1Char('d') || lc == QLatin1Char('h') ||
-                               lc == QLatin1Char('n') || lc == QLatin1Char('s') ||
-                               lc == QLatin1Char('z'))
-                                  ? run(lc)
-                                  : 0;
+        const qsizetype len =
+            (lc == QLatin1Char('y') || lc == QLatin1Char('m') || lc == QLatin1Char('d') ||
+             lc == QLatin1Char('h') || lc == QLatin1Char('n') || lc == QLatin1Char('s') ||
+             lc == QLatin1Char('z'))
+                ? run(lc)
+                : 0;
         if (len == 0) {
             out += c;
             ++i;

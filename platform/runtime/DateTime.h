@@ -25,6 +25,13 @@ TDateTime DateTimeFromFileTime(std::uint64_t fileTime);
 // The local day count to a FILETIME in UTC.
 std::uint64_t DateTimeToFileTime(TDateTime value);
 
+// Makes the C library read the system's time zone once for the whole run. Without
+// TZ, glibc looks at /etc/localtime again on every conversion to or from local
+// time, several times per mail in an export. Sets TZ to ":/etc/localtime" (which
+// Qt also reads as the system zone) when TZ is unset and that file exists; a
+// zone set in TZ is kept. Called at the start of main, before any thread.
+void ReadLocalTimeZoneOnce();
+
 // The local offset from UTC, in seconds, in force at the given local time.
 int UtcOffsetAt(TDateTime value);
 

@@ -2,6 +2,7 @@
 #include "ExportCli.h"
 #include "OutlookPst.h"
 #include "automation/InitOle.h"
+#include "runtime/DateTime.h"
 #include "runtime/Memory.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 int main(int argc, char** argv)
 {
     KeepLargeBlocksInHeap();
+    ReadLocalTimeZoneOnce();
     QCoreApplication app(argc, argv);
     TInitOle oleInit; // automation is initialised first, on the main thread
     OutlookPst::RegisterOutlookApplication();
