@@ -81,8 +81,10 @@ bool SetFileTimeStamp(const QString& path, TDateTime dateTime)
 {
     if (path.trimmed().isEmpty() || path.contains(QChar(0)))
         return false;
-    const QFileInfo info(path);
-    if (!QFileInfo(info.absolutePath()).isDir() || !info.isFile())
+    // A regular file found at the path also shows that its folder exists.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     const qint64 ms = DateTimeToQDateTime(dateTime).toMSecsSinceEpoch();
     qint64 seconds = ms / 1000;
@@ -95,7 +97,7 @@ bool SetFileTimeStamp(const QString& path, TDateTime dateTime)
     times[0].tv_sec = static_cast<time_t>(seconds);
     times[0].tv_nsec = static_cast<long>(rest * 1000000);
     times[1] = times[0];
-    return utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+    return utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
 }
 
 QString MakeDirectories(const QString& dir)
