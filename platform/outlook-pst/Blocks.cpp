@@ -6,10 +6,12 @@
 
 #include <QFile>
 #include <QtEndian>
-#include <zlib.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace OutlookPst {
 
@@ -25,7 +27,7 @@ struct Layout {
     qsizetype BlockTrailer;   // the trailer behind a block's data
     qsizetype BlockAlignment; // blocks start at multiples of this
     qsizetype MaxStoredBlock;
-    qsizetype MaxBlock;       // inflated
+    qsizetype MaxBlock; // inflated
 };
 constexpr Layout kSmallPages{512, 488, 488, 496, 16, 64, 8192 - 16, 8192 - 16};
 constexpr Layout kLargePages{4096, 4056, 4056, 4072, 24, 512, 65536, 65536};
@@ -73,16 +75,89 @@ quint32 BlockCrc(const char* data, qsizetype size)
     return PstFormat::Crc(data, static_cast<size_t>(size));
 }
 
-std::unique_ptr<BlockFile> BlockFile::Open(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    std::unique_ptr<BlockFile> file(new BlockFile([fd](quint64 offset, char* buffer,
-                                                       qsizetype size) {
+namespace {
+
+// Reads a file through a few aligned windows of it. The blocks of one message
+// and its attachments usually lie side by side, so one read of a window serves
+// a message's dozen small reads; a read larger than half a window goes
+// straight to the file.
+class WindowedFile {
+public:
+    explicit WindowedFile(int fd) : FFd(fd) {}
+
+    bool Read(quint64 offset, char* buffer, qsizetype size)
+    {
+        if (size > kWindow / 2)
+            return ReadFile(offset, buffer, size);
+        while (size > 0) {
+            const quint64 start = offset & ~quint64(kWindow - 1);
+            const Window* window = Find(start);
+            if (!window)
+                return false;
+            const qsizetype at = static_cast<qsizetype>(offset - start);
+            const qsizetype take = std::min(size, kWindow - at);
+            if (at + take > window->Valid)
+                return false; // the file ends before
+            memcpy(buffer, window->Data.get() + at, static_cast<size_t>(take));
+            buffer += take;
+            offset += static_cast<quint64>(take);
+            size -= take;
+        }
+        return true;
+    }
+
+private:
+    static constexpr qsizetype kWindow = 32 * 1024;
+    static constexpr int kWindows = 8;
+    struct Window {
+        quint64 Start = ~quint64(0);
+        qsizetype Valid = 0;
+        quint64 Used = 0;
+        std::unique_ptr<char[]> Data;
+    };
+
+    const Window* Find(quint64 start)
+    {
+        ++FClock;
+        Window* oldest = &FWindows[0];
+        for (Window& window : FWindows) {
+            if (window.Start == start && window.Data) {
+                window.Used = FClock;
+                return &window;
+            }
+            if (window.Used < oldest->Used)
+                oldest = &window;
+        }
+        // The window used longest ago goes: the pages of the index, asked for
+        // every few mails, stay beside the data of the mails in hand.
+        Window& window = *oldest;
+        window.Used = FClock;
+        if (!window.Data)
+            window.Data = std::make_unique<char[]>(kWindow);
+        window.Start = ~quint64(0);
+        qsizetype done = 0;
+        while (done < kWindow) {
+            const ssize_t n =
+                ::pread(FFd, window.Data.get() + done, static_cast<size_t>(kWindow - done),
+                        static_cast<off_t>(start + static_cast<quint64>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return nullptr;
+            if (n == 0)
+                break;
+            done += n;
+        }
+        window.Start = start;
+        window.Valid = done;
+        return &window;
+    }
+
+    bool ReadFile(quint64 offset, char* buffer, qsizetype size) const
+    {
         qsizetype done = 0;
         while (done < size) {
-            const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done),
+            const ssize_t n = ::pread(FFd, buffer + done, static_cast<size_t>(size - done),
                                       static_cast<off_t>(offset + static_cast<quint64>(done)));
             if (n < 0 && errno == EINTR)
                 continue;
@@ -91,7 +166,25 @@ std::unique_ptr<BlockFile> BlockFile::Open(const QString& path)
             done += n;
         }
         return true;
-    }));
+    }
+
+    int FFd;
+    Window FWindows[kWindows];
+    quint64 FClock = 0;
+};
+
+} // namespace
+
+std::unique_ptr<BlockFile> BlockFile::Open(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    auto windows = std::make_shared<WindowedFile>(fd);
+    std::unique_ptr<BlockFile> file(
+        new BlockFile([windows](quint64 offset, char* buffer, qsizetype size) {
+            return windows->Read(offset, buffer, size);
+        }));
     file->FFd = fd;
     if (!file->ReadHeader())
         return nullptr;
@@ -140,7 +233,8 @@ QByteArray BlockFile::Page(quint64 offset, quint8 type)
     if (!FRead(offset, page.data(), l.PageSize))
         return {};
     const char* p = page.constData();
-    if (static_cast<quint8>(p[l.TrailerAt]) != type || static_cast<quint8>(p[l.TrailerAt + 1]) != type ||
+    if (static_cast<quint8>(p[l.TrailerAt]) != type ||
+        static_cast<quint8>(p[l.TrailerAt + 1]) != type ||
         BlockCrc(p, l.TrailerAt) != U32(p + l.TrailerAt + 4))
         return {};
     return page;
@@ -155,8 +249,9 @@ BlockFile::PageHead BlockFile::Head(const char* page) const
                     static_cast<quint8>(page[491])};
 }
 
-const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key, quint64 (*keyOf)(const char*),
-                                     int leafEntrySize, QByteArray& page)
+const char* BlockFile::FindLeafEntry(quint64 root, quint8 type, quint64 key,
+                                     quint64 (*keyOf)(const char*), int leafEntrySize,
+                                     QByteArray& page)
 {
     QByteArray* recent = FRecentLeaves[type & 1];
     for (int leaf = 0; leaf < kRecentLeaves && !recent[leaf].isEmpty(); ++leaf) {
@@ -220,8 +315,8 @@ std::optional<BlockFile::Node> BlockFile::FindNode(quint32 nid)
 {
     QByteArray page;
     const char* e = FindLeafEntry(
-        FNbtRoot, kNbtPage, nid, [](const char* entry) { return quint64(static_cast<quint32>(U64(entry))); },
-        32, page);
+        FNbtRoot, kNbtPage, nid,
+        [](const char* entry) { return quint64(static_cast<quint32>(U64(entry))); }, 32, page);
     if (!e)
         return std::nullopt;
     return Node{U64(e + 8), U64(e + 16)};
@@ -231,7 +326,8 @@ std::optional<BlockFile::BlockRef> BlockFile::FindBlock(quint64 bid)
 {
     QByteArray page;
     const char* e = FindLeafEntry(
-        FBbtRoot, kBbtPage, BlockKey(bid), [](const char* entry) { return BlockKey(U64(entry)); }, 24, page);
+        FBbtRoot, kBbtPage, BlockKey(bid), [](const char* entry) { return BlockKey(U64(entry)); },
+        24, page);
     if (!e)
         return std::nullopt;
     // A 4 KiB-page file also gives the size of the block once inflated.
@@ -266,7 +362,8 @@ std::optional<QByteArray> BlockFile::Block(quint64 bid)
         block = std::move(inflated);
     }
     if (!IsInternal(bid) && FCrypt == 1)
-        PstFormat::Decode(reinterpret_cast<uint8_t*>(block.data()), static_cast<size_t>(block.size()));
+        PstFormat::Decode(reinterpret_cast<uint8_t*>(block.data()),
+                          static_cast<size_t>(block.size()));
     return block;
 }
 
@@ -411,8 +508,7 @@ std::optional<BlockFile::Attachment> BlockFile::ReadAttachment(quint32 messageNi
     const char* p = context->constData();
     const qsizetype size = context->size();
     const quint16 mapAt = U16(p);
-    if (static_cast<quint8>(p[2]) != 0xEC || static_cast<quint8>(p[3]) != 0xBC ||
-        mapAt + 4 > size)
+    if (static_cast<quint8>(p[2]) != 0xEC || static_cast<quint8>(p[3]) != 0xBC || mapAt + 4 > size)
         return std::nullopt;
     const int allocations = U16(p + mapAt);
     if (mapAt + 4 + (allocations + 1) * 2 > size)
@@ -497,8 +593,8 @@ qsizetype BlockFile::Stream::Read(char* buffer, qsizetype size)
             }
             std::optional<QByteArray> block = FFile->Block(FBlocks[FNext]);
             if (!block)
-                Damaged(QStringLiteral("ブロック 0x%1 が壊れています。")
-                            .arg(FBlocks[FNext], 0, 16));
+                Damaged(
+                    QStringLiteral("ブロック 0x%1 が壊れています。").arg(FBlocks[FNext], 0, 16));
             ++FNext;
             FCurrent = std::move(*block);
             FUsed = 0;
