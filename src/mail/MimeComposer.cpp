@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,16 +55,25 @@ void PutBase64(TOutput& out, QByteArrayView data)
     const qsizetype lines = (n + kLineBytes - 1) / kLineBytes;
     QByteArray encoded((n + 2) / 3 * 4 + lines * 2, Qt::Uninitialized);
     char* o = encoded.data();
+    // Every pair of Base64 characters by the 12 bits they stand for: three
+    // bytes are then two lookups.
+    static const auto kPairs = [] {
+        std::array<char, 2 * 4096> pairs{};
+        for (int v = 0; v < 4096; ++v) {
+            pairs[2 * v] = kAlphabet[v >> 6];
+            pairs[2 * v + 1] = kAlphabet[v & 63];
+        }
+        return pairs;
+    }();
     const auto* in = reinterpret_cast<const unsigned char*>(data.data());
     for (qsizetype line = 0; line < n; line += kLineBytes) {
         const qsizetype end = std::min(line + kLineBytes, n);
         qsizetype i = line;
         for (; i + 3 <= end; i += 3) {
             const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-            *o++ = kAlphabet[v >> 18];
-            *o++ = kAlphabet[(v >> 12) & 63];
-            *o++ = kAlphabet[(v >> 6) & 63];
-            *o++ = kAlphabet[v & 63];
+            memcpy(o, &kPairs[2 * (v >> 12)], 2);
+            memcpy(o + 2, &kPairs[2 * (v & 0xFFF)], 2);
+            o += 4;
         }
         if (i < end) {
             const bool two = i + 1 < end;

@@ -17,18 +17,40 @@ int Base64Length(qsizetype bytes)
     return static_cast<int>((bytes + 2) / 3 * 4);
 }
 
-// The code points of a text, each as its UTF-8 bytes.
-QByteArrayList CodePoints(const QString& text)
+// Appends the UTF-8 bytes of the code point at text[i] to out and returns the
+// number of UTF-16 units it takes (2 for a surrogate pair). A lone surrogate is
+// converted as Qt converts it.
+qsizetype AppendCodePoint(QByteArray& out, QStringView text, qsizetype i)
 {
-    QByteArrayList out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype units = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            units = 2;
-        out << QStringView(text).mid(i, units).toUtf8();
-        i += units - 1;
+    const char16_t u = text[i].unicode();
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+        return 1;
     }
-    return out;
+    if (u < 0x800) {
+        const char bytes[2] = {static_cast<char>(0xC0 | (u >> 6)),
+                               static_cast<char>(0x80 | (u & 0x3F))};
+        out.append(bytes, 2);
+        return 1;
+    }
+    if (QChar::isHighSurrogate(u) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode())) {
+        const char32_t c = QChar::surrogateToUcs4(u, text[i + 1].unicode());
+        const char bytes[4] = {
+            static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        out.append(bytes, 4);
+        return 2;
+    }
+    if (QChar::isSurrogate(u)) {
+        out += text.mid(i, 1).toUtf8();
+        return 1;
+    }
+    const char bytes[3] = {static_cast<char>(0xE0 | (u >> 12)),
+                           static_cast<char>(0x80 | ((u >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (u & 0x3F))};
+    out.append(bytes, 3);
+    return 1;
 }
 
 bool IsAtext(char16_t c)
@@ -96,29 +118,39 @@ bool IsDotAtom(const QString& text)
 
 QByteArray Quoted(const QString& text)
 {
-    QByteArray out = "\"";
-    for (QChar c : text) {
+    QByteArray out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (qsizetype i = 0; i < text.size();) {
+        const QChar c = text[i];
         if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
             out += '\\';
-        out += QString(c).toUtf8();
+        // Surrogates are converted one UTF-16 unit at a time.
+        if (c.isSurrogate()) {
+            out += QStringView(text).mid(i, 1).toUtf8();
+            ++i;
+        } else {
+            i += AppendCodePoint(out, text, i);
+        }
     }
     out += '"';
     return out;
 }
 
-// RFC 2231 percent-encoding of one code point's bytes: attribute characters stay.
-QByteArray PercentEncoded(const QByteArray& bytes)
+// RFC 2231 percent-encoding of UTF-8 bytes: attribute characters stay.
+void AppendPercentEncoded(QByteArray& out, QByteArrayView bytes)
 {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     static const QByteArray special = QByteArrayLiteral("*'%()<>@,;:\\\"/[]?=");
-    QByteArray out;
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b > 0x20 && b < 0x7F && !special.contains(ch))
+        if (b > 0x20 && b < 0x7F && !special.contains(ch)) {
             out += ch;
-        else
-            out += '%' + QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+        } else {
+            const char escaped[3] = {'%', kHex[b >> 4], kHex[b & 15]};
+            out.append(escaped, 3);
+        }
     }
-    return out;
 }
 
 } // namespace
@@ -127,13 +159,16 @@ QByteArrayList EncodeWords(const QString& text, int firstLength)
 {
     QByteArrayList words;
     QByteArray bytes;
+    QByteArray point;
     int limit = std::min(firstLength, kMaxEncodedWordLength);
     auto flush = [&] {
         words << kWordStart + bytes.toBase64() + kWordEnd;
         bytes.clear();
         limit = kMaxEncodedWordLength;
     };
-    for (const QByteArray& point : CodePoints(text)) {
+    for (qsizetype i = 0; i < text.size();) {
+        point.resize(0);
+        i += AppendCodePoint(point, text, i);
         if (kWordOverhead + Base64Length(bytes.size() + point.size()) > limit) {
             if (!bytes.isEmpty())
                 flush();
@@ -252,8 +287,14 @@ void THeaderLine::AddParameter(const QString& attribute, const QString& value, b
     }
     const QByteArray charset = QByteArrayLiteral("UTF-8''");
     QByteArrayList encoded;
-    for (const QByteArray& point : CodePoints(value))
-        encoded << PercentEncoded(point);
+    QByteArray point;
+    for (qsizetype i = 0; i < value.size();) {
+        point.resize(0);
+        i += AppendCodePoint(point, value, i);
+        QByteArray escaped;
+        AppendPercentEncoded(escaped, point);
+        encoded << escaped;
+    }
     // In one piece when it fits, else in numbered sections of whole code points.
     QByteArray whole = name + "*=" + charset + encoded.join();
     if (whole.size() <= maxToken) {
