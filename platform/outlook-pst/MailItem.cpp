@@ -17,9 +17,7 @@ namespace {
 
 class RecipientObject : public Automation::ClassDispatch<RecipientObject> {
 public:
-    RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage)
-    {
-    }
+    RecipientObject(PropertyBagPtr bag, int codePage) : FBag(std::move(bag)), FCodePage(codePage) {}
     static void BuildMembers(Automation::ClassMembers<RecipientObject>& members)
     {
         using Self = RecipientObject;
@@ -50,21 +48,24 @@ public:
         AddMember(QStringLiteral("Read"), [this](const Arguments& args) {
             constexpr qint32 kMaxPiece = 1024 * 1024;
             const qint32 want = std::clamp(IntArg(args, 0), 1, kMaxPiece);
-            QByteArray buffer(want, Qt::Uninitialized);
+            // One buffer for all pieces of the attachment.
+            if (FBuffer.size() < want)
+                FBuffer.resize(want);
             qsizetype filled = 0;
             while (filled < want) {
-                const qsizetype got = FReader(buffer.data() + filled, want - filled);
+                const qsizetype got = FReader(FBuffer.data() + filled, want - filled);
                 if (got <= 0)
                     break;
                 filled += got;
             }
-            return Variant(QString::fromLatin1(buffer.constData(), filled));
+            return Variant(QString::fromLatin1(FBuffer.constData(), filled));
         });
     }
     QString ClassName() const override { return QStringLiteral("AttachmentData"); }
 
 private:
     AttachmentSource::DataReader FReader;
+    QByteArray FBuffer;
 };
 
 class AttachmentObject : public Automation::ClassDispatch<AttachmentObject> {
