@@ -151,7 +151,7 @@ QString TOutlookMail::WriteEmlFile(const QString& fileName, const TAttachmentFol
     message->SetOnInitializeISO([&initializeISO](QChar& encoding, QString& set) {
         initializeISO.InitializeISO(encoding, set);
     });
-    TTargetTempFile target(fileName);
+    TTargetTempFile target(fileName, TTargetTempFile::TUse::ByWrite);
     message->SaveTo([&target](QByteArrayView data) { target.Write(data); });
     return CommitAs(target, fileName, nextName);
 }

@@ -200,20 +200,40 @@ ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox, const QString& Directory)
 
 } // namespace TUtility
 
-TTargetTempFile::TTargetTempFile(const QString& target) : FTarget(target)
+TTargetTempFile::TTargetTempFile(const QString& target, TUse use) : FTarget(target)
 {
+    const QString folder = QFileInfo(target).path();
+    // An unnamed file needs /proc to be given a name later. A file system
+    // without unnamed files refuses the open; the named way then serves, and
+    // reports any other error in its words.
+    if (use == TUse::ByWrite && ::access("/proc/self/fd", X_OK) == 0) {
+        FHandle =
+            ::open(QFile::encodeName(folder).constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+        if (FHandle >= 0) {
+            FAnonymous = true;
+            return;
+        }
+    }
     // Created with the usual permissions, since the file becomes the target. The
     // descriptor of the creation is kept for Write, which saves opening it again.
     const TStopSignalsHeld held;
-    FPath = CreateUniqueFile({QFileInfo(target).path(), QString(), false}, 0666, &FHandle);
+    FPath = CreateUniqueFile({folder, QString(), false}, 0666, &FHandle);
     FRegistration = TRegisteredTemp(QFile::encodeName(FPath), false);
+}
+
+int TTargetTempFile::LinkAnonymous(const QByteArray& path) const
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(FHandle);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    return 0;
 }
 
 TTargetTempFile::~TTargetTempFile()
 {
     if (FHandle >= 0)
         ::close(FHandle);
-    if (!FCommitted)
+    if (!FCommitted && !FAnonymous)
         ::unlink(QFile::encodeName(FPath).constData());
 }
 
@@ -255,6 +275,20 @@ void TTargetTempFile::Close()
 
 void TTargetTempFile::Commit()
 {
+    if (FAnonymous) {
+        // Named beside the target first, then renamed over it in one step.
+        const TStopSignalsHeld held;
+        const QString folder = QFileInfo(FTarget).path();
+        int error = EEXIST;
+        for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+            FPath = JoinPath(folder, UniqueName(QString()));
+            error = LinkAnonymous(QFile::encodeName(FPath));
+        }
+        if (error != 0)
+            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), error);
+        FAnonymous = false;
+        FRegistration = TRegisteredTemp(QFile::encodeName(FPath), false);
+    }
     Close();
     if (::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(FTarget).constData()) != 0)
         Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), errno);
@@ -264,8 +298,25 @@ void TTargetTempFile::Commit()
 
 bool TTargetTempFile::CommitNew(const QString& target)
 {
-    Close();
     FTarget = target;
+    if (FAnonymous) {
+        const QByteArray to = QFile::encodeName(target);
+        if (const int error = LinkAnonymous(to); error != 0) {
+            if (error == EEXIST)
+                return false;
+            Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), error);
+        }
+        // A write error that only the close reports: the file does not stay.
+        try {
+            Close();
+        } catch (const EInOutError&) {
+            ::unlink(to.constData());
+            throw;
+        }
+        FCommitted = true;
+        return true;
+    }
+    Close();
     const QByteArray from = QFile::encodeName(FPath);
     const QByteArray to = QFile::encodeName(target);
     int result =

@@ -72,7 +72,13 @@ ITempDirectoryPtr CreateTempDirectory(bool GoTrashBox, const QString& Directory)
 // that was not committed is removed on destruction. The target's folder must exist.
 class TTargetTempFile {
 public:
-    explicit TTargetTempFile(const QString& target);
+    // How the file is written: by another writer through GetPath, or only
+    // through Write. A file written only through Write has, where the file
+    // system allows it, no name at all until it is committed, so that nothing
+    // of it is left if the program dies; GetPath is then empty.
+    enum class TUse { ByPath, ByWrite };
+
+    explicit TTargetTempFile(const QString& target, TUse use = TUse::ByPath);
     ~TTargetTempFile();
     TTargetTempFile(const TTargetTempFile&) = delete;
     TTargetTempFile& operator=(const TTargetTempFile&) = delete;
@@ -91,10 +97,13 @@ public:
 private:
     void Close();
     void Fail(const QString& format, int error) const;
+    // Gives the unnamed file the name path; the system's error number, or 0.
+    int LinkAnonymous(const QByteArray& path) const;
 
     QString FTarget;
     QString FPath;
     int FHandle = -1;
+    bool FAnonymous = false;
     bool FCommitted = false;
     TRegisteredTemp FRegistration;
 };

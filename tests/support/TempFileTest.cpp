@@ -10,6 +10,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,6 +192,62 @@ TEST_F(TempFileTest, TargetTempFileReplacesTheTargetOnlyOnCommit)
     }
     EXPECT_EQ(Entries(Root).size(), 3);
     EXPECT_THROW(TTargetTempFile(Root + QStringLiteral("/missing/a.eml")), EInOutError);
+}
+
+// A file written only through Write has no name until it is committed, and is
+// then given its name without a temporary name beside it where it can be.
+TEST_F(TempFileTest, TargetTempFileWrittenOnlyThroughWriteAppearsOnlyOnCommit)
+{
+    const int probe =
+        ::open(QFile::encodeName(Root).constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    if (probe < 0)
+        GTEST_SKIP() << "the test folder's file system has no unnamed files";
+    ::close(probe);
+    const QString taken = Root + QStringLiteral("/件名.eml");
+    const QString free = Root + QStringLiteral("/件名(2).eml");
+    Write(taken, "old");
+    const QStringList before = Entries(Root);
+    {
+        TTargetTempFile temp(taken, TTargetTempFile::TUse::ByWrite);
+        temp.Write("half");
+        EXPECT_EQ(Entries(Root), before);
+    }
+    EXPECT_EQ(Entries(Root), before);
+    {
+        TTargetTempFile temp(taken, TTargetTempFile::TUse::ByWrite);
+        temp.Write("new ");
+        EXPECT_FALSE(temp.CommitNew(taken));
+        EXPECT_EQ(Read(taken), "old");
+        temp.Write("mail");
+        EXPECT_TRUE(temp.CommitNew(free));
+    }
+    EXPECT_EQ(Read(free), "new mail");
+    EXPECT_EQ(Read(taken), "old");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(QFileInfo(free).permissions() & 0x0FFF,
+              QFileInfo(taken).permissions() & 0x0FFF); // both made with 0666 less the umask
+    {
+        TTargetTempFile temp(taken, TTargetTempFile::TUse::ByWrite);
+        temp.Write("replaced");
+        temp.Commit();
+    }
+    EXPECT_EQ(Read(taken), "replaced");
+    EXPECT_EQ(Entries(Root).size(), before.size() + 1);
+    const QString folder = Root + QStringLiteral("/folder.eml");
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/inside")));
+    try {
+        TTargetTempFile temp(folder, TTargetTempFile::TUse::ByWrite);
+        temp.Write("x");
+        temp.Commit();
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_TRUE(e.Message().contains(folder)) << e.what();
+    }
+    EXPECT_EQ(Entries(Root).size(), before.size() + 2);
+    EXPECT_THROW(
+        TTargetTempFile(Root + QStringLiteral("/missing/a.eml"), TTargetTempFile::TUse::ByWrite),
+        EInOutError);
 }
 
 TEST_F(TempFileTest, TempDirectoryCanGoToTheTrash)
