@@ -52,7 +52,8 @@ FolderObject::FolderObject()
 }
 
 FolderObject::FolderObject(StorePtr store, const FolderRef& folder, std::vector<quint32> ancestors)
-    : FStore(std::move(store)), FNid(folder.Nid), FItem(folder.Item), FAncestors(std::move(ancestors))
+    : FStore(std::move(store)), FNid(folder.Nid), FItem(folder.Item),
+      FAncestors(std::move(ancestors))
 {
     AddMembers();
 }
@@ -364,16 +365,19 @@ DispatchPtr FolderObject::ItemAt(qint32 index)
     std::weak_ptr<Automation::Dispatch>& cached = FItems[static_cast<std::size_t>(index)];
     if (DispatchPtr alive = cached.lock())
         return alive;
+    PffItemPtr message;
     if (FOwnItemsRead) {
-        if (std::shared_ptr<OwnMessage> own =
-                OwnMessage::Open(FStore, FOwnItems[static_cast<std::size_t>(index)])) {
+        const quint32 nid = FOwnItems[static_cast<std::size_t>(index)];
+        if (std::shared_ptr<OwnMessage> own = OwnMessage::Open(FStore, nid)) {
             auto mail = std::make_shared<MailItemObject>(own);
             cached = mail;
             return mail;
         }
-    }
-    PffItemPtr message;
-    if (!FTreeItems.empty()) {
+        // libpff reads the same node, so that the row and the mail stay one.
+        message = FStore->ItemById(nid);
+        if (!message)
+            throw EOleException(QStringLiteral("アイテム %1 を読めません。").arg(index + 1));
+    } else if (!FTreeItems.empty()) {
         message = FTreeItems[static_cast<std::size_t>(index)];
     } else {
         libpff_item_t* raw = nullptr;
