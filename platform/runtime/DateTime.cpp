@@ -87,6 +87,19 @@ int UtcOffsetAt(TDateTime value)
     return DateTimeToQDateTime(value).offsetFromUtc();
 }
 
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute,
+                    int& second, int& msec)
+{
+    QDate date;
+    QTime time;
+    Split(value, date, time);
+    date.getDate(&year, &month, &day);
+    hour = time.hour();
+    minute = time.minute();
+    second = time.second();
+    msec = time.msec();
+}
+
 int DayOfWeek(TDateTime value)
 {
     QDate date;

@@ -35,6 +35,10 @@ void ReadLocalTimeZoneOnce();
 // The local offset from UTC, in seconds, in force at the given local time.
 int UtcOffsetAt(TDateTime value);
 
+// The local date and time fields of a day count, as FormatDateTime shows them.
+void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& minute,
+                    int& second, int& msec);
+
 // 1 = Sunday ... 7 = Saturday, as the runtime's DayOfWeek.
 int DayOfWeek(TDateTime value);
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -327,18 +328,16 @@ QByteArray FormatDate(TDateTime value)
     static const char* const days[] = {"", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"",    "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    // The fields in one pass: year, month, day, hour, minute, second.
-    const QList<QByteArray> field =
-        FormatDateTime(QStringLiteral("yyyy' 'm' 'd' 'hh' 'nn' 'ss"), value).toLatin1().split(' ');
-    if (field.size() != 6)
-        return QByteArray();
-    const int month = field[1].toInt();
+    int year, month, day, hour, minute, second, msec;
+    DecodeDateTime(value, year, month, day, hour, minute, second, msec);
     const int offset = UtcOffsetAt(value);
     const int minutes = std::abs(offset) / 60;
-    return QByteArray(days[DayOfWeek(value)]) + ", " + field[2] + ' ' + months[month] + ' ' +
-           field[0] + ' ' + field[3] + ':' + field[4] + ':' + field[5] + ' ' +
-           (offset < 0 ? '-' : '+') + QByteArray::number(minutes / 60).rightJustified(2, '0') +
-           QByteArray::number(minutes % 60).rightJustified(2, '0');
+    char text[64];
+    const int length = std::snprintf(
+        text, sizeof text, "%s, %d %s %s %02d:%02d:%02d %c%02d%02d", days[DayOfWeek(value)], day,
+        months[month], QByteArray::number(year).rightJustified(4, '0').constData(), hour, minute,
+        second, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QByteArray(text, length);
 }
 
 QByteArray MakeBoundary()
