@@ -334,7 +334,6 @@ qint32 FolderObject::ItemCount()
             FOwnItems = std::move(*rows);
             FOwnItemsRead = true;
             FItemCount = static_cast<qint32>(FOwnItems.size());
-            FItems.assign(FOwnItems.size(), std::weak_ptr<Automation::Dispatch>());
             return FItemCount;
         }
         int count = 0;
@@ -353,7 +352,6 @@ qint32 FolderObject::ItemCount()
             }
             FItemCount = static_cast<qint32>(FTreeItems.size());
         }
-        FItems.assign(static_cast<std::size_t>(FItemCount), std::weak_ptr<Automation::Dispatch>());
     }
     return FItemCount;
 }
@@ -362,7 +360,11 @@ DispatchPtr FolderObject::ItemAt(qint32 index)
 {
     if (index < 0 || index >= ItemCount())
         throw EOleException(QStringLiteral("アイテム %1 はありません。").arg(index + 1));
-    std::weak_ptr<Automation::Dispatch>& cached = FItems[static_cast<std::size_t>(index)];
+    if (FItems.size() >= FItemsSweepAt) {
+        std::erase_if(FItems, [](const auto& item) { return item.second.expired(); });
+        FItemsSweepAt = std::max<std::size_t>(64, 2 * FItems.size());
+    }
+    std::weak_ptr<Automation::Dispatch>& cached = FItems[index];
     if (DispatchPtr alive = cached.lock())
         return alive;
     PffItemPtr message;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace OutlookPst {
@@ -97,7 +98,11 @@ private:
     // The items' node identifiers, when the own reader read the contents table.
     std::vector<quint32> FOwnItems;
     bool FOwnItemsRead = false;
-    std::vector<std::weak_ptr<Automation::Dispatch>> FItems; // mail items still in use
+    // The mail items handed out and perhaps still in use, by position. Entries
+    // of items that are gone are swept out as the map grows, so that it holds
+    // about as many entries as there are live items, not one per mail read.
+    std::unordered_map<qint32, std::weak_ptr<Automation::Dispatch>> FItems;
+    std::size_t FItemsSweepAt = 64;
 };
 using FolderObjectPtr = std::shared_ptr<FolderObject>;
 

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -179,8 +180,8 @@ TEST(OwnReaderTest, WrittenFilesReadAsLibpffReadsThem)
     // contents tables and attachment data that span many blocks.
     QFile fixture(MkPstTest::SourceFile(QStringLiteral("fixtures/japanese.json")));
     ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
-    const QString japanese = MkPstTest::Write(
-        dir.path(), QStringLiteral("japanese"), QJsonDocument::fromJson(fixture.readAll()).object());
+    const QString japanese = MkPstTest::Write(dir.path(), QStringLiteral("japanese"),
+                                              QJsonDocument::fromJson(fixture.readAll()).object());
     const QString many = dir.filePath(QStringLiteral("many.pst"));
     ASSERT_EQ(MkPstTest::MkPst({QStringLiteral("--synthetic"), QStringLiteral("400"),
                                 QStringLiteral("--attachment-kb"), QStringLiteral("40"),
@@ -195,4 +196,38 @@ TEST(OwnReaderTest, WrittenFilesReadAsLibpffReadsThem)
         const Comparison c = Compare(file);
         EXPECT_GT(c.Mails, 0);
     }
+}
+
+// Items of a large folder are made on demand and dropped when unused; one
+// still in use is handed out again as the same object, however many others
+// came and went in between.
+TEST(OwnReaderTest, AnItemInUseStaysTheSameObjectWhileOthersComeAndGo)
+{
+    QTemporaryDir dir;
+    QJsonArray mails;
+    for (int i = 0; i < 300; ++i)
+        mails.append(MkPstTest::Mail(QStringLiteral("件名 %1").arg(i),
+                                     QStringLiteral("2024-03-01T09:00:00Z"),
+                                     QStringLiteral("本文")));
+    QJsonObject inbox{{QStringLiteral("name"), QStringLiteral("受信トレイ")},
+                      {QStringLiteral("mails"), mails}};
+    const QString file =
+        MkPstTest::Write(dir.path(), QStringLiteral("large"),
+                         QJsonObject{{QStringLiteral("store"), QStringLiteral("大きなフォルダー")},
+                                     {QStringLiteral("folders"), QJsonArray{inbox}}});
+    StorePtr store = Store::Open(file);
+    ASSERT_TRUE(store->IsOwn());
+    const FolderObjectPtr root = FolderObject::StoreRoot(store);
+    FolderObjectPtr folder;
+    for (const FolderObjectPtr& sub : root->SubFolders())
+        if (sub->Name() == QStringLiteral("受信トレイ"))
+            folder = sub;
+    ASSERT_TRUE(folder);
+    ASSERT_EQ(folder->ItemCount(), 300);
+    const Automation::DispatchPtr held = folder->ItemAt(7);
+    for (qint32 i = 0; i < 300; ++i)
+        EXPECT_EQ(std::dynamic_pointer_cast<MailItemObject>(folder->ItemAt(i))->Subject(),
+                  QStringLiteral("件名 %1").arg(i));
+    EXPECT_EQ(folder->ItemAt(7), held);
+    EXPECT_NE(folder->ItemAt(8), nullptr);
 }
