@@ -73,7 +73,8 @@ std::optional<Ltp::Table> ReadNodeTable(BlockFile& blocks, const BlockFile::Node
     });
 }
 
-std::optional<std::vector<quint32>> FolderTableRows(BlockFile& blocks, quint32 folder, quint32 tableType)
+std::optional<std::vector<quint32>> FolderTableRows(BlockFile& blocks, quint32 folder,
+                                                    quint32 tableType)
 {
     // The tables of a folder are nodes of their own kind beside the folder's.
     const std::optional<BlockFile::Node> node = blocks.FindNode((folder & ~0x1Fu) | tableType);
@@ -226,7 +227,8 @@ std::shared_ptr<OwnMessage> OwnMessage::Open(const StorePtr& store, const BlockF
 
     // The recipient table: each row is one recipient's properties.
     if (message->FSubNodes->contains(kRecipientTable)) {
-        std::optional<Ltp::Table> table = ReadSubTable(*blocks, *message->FSubNodes, kRecipientTable);
+        std::optional<Ltp::Table> table =
+            ReadSubTable(*blocks, *message->FSubNodes, kRecipientTable);
         if (!table)
             return nullptr;
         for (int row = 0; row < table->RowCount(); ++row) {
@@ -307,8 +309,8 @@ QString OwnMessage::EntryId()
     return FStore->EntryIdOf(FNid);
 }
 
-std::shared_ptr<OwnAttachment> OwnAttachment::Open(const StorePtr& store, const BlockFile::Node& node,
-                                                   Fallback fallback)
+std::shared_ptr<OwnAttachment> OwnAttachment::Open(const StorePtr& store,
+                                                   const BlockFile::Node& node, Fallback fallback)
 {
     std::optional<NodeContext> context = ReadNodeContext(*store->Blocks(), node);
     if (!context)
@@ -317,8 +319,9 @@ std::shared_ptr<OwnAttachment> OwnAttachment::Open(const StorePtr& store, const 
     attachment->FStore = store;
     attachment->FSubNodes = std::move(context->SubNodes);
     attachment->FFallback = fallback;
-    attachment->FBag = std::make_shared<OwnBag>(store, std::move(context->Props), attachment->FSubNodes,
-                                                [fallback]() -> PropertyBagPtr { return fallback(); });
+    attachment->FBag =
+        std::make_shared<OwnBag>(store, std::move(context->Props), attachment->FSubNodes,
+                                 [fallback]() -> PropertyBagPtr { return fallback(); });
     // Attachments of data, references and embedded messages are read here. An
     // object is only taken as the embedded message its method names.
     const std::optional<qint32> method = FindInt(*attachment->FBag, Prop::AttachMethod);
@@ -358,8 +361,9 @@ std::shared_ptr<MessageSource> OwnAttachment::Embedded()
         Fallback fallback = FFallback;
         if (node != FSubNodes->end())
             if (std::shared_ptr<OwnMessage> message = OwnMessage::Open(
-                    FStore, node->second, nid,
-                    [fallback]() -> std::shared_ptr<MessageSource> { return fallback()->Embedded(); }))
+                    FStore, node->second, nid, [fallback]() -> std::shared_ptr<MessageSource> {
+                        return fallback()->Embedded();
+                    }))
                 return message;
     }
     return FFallback()->Embedded();
@@ -383,20 +387,12 @@ AttachmentSource::DataReader OwnAttachment::OpenData()
             return shared->Read(buffer, size);
         };
     }
-    auto value = std::make_shared<QByteArray>();
+    QByteArray value;
     if (data) {
-        std::optional<RawValue> raw = FBag->Find(Prop::AttachDataBin);
-        if (raw)
-            *value = raw->Data;
+        if (std::optional<RawValue> raw = FBag->Find(Prop::AttachDataBin))
+            value = raw->Data;
     }
-    auto used = std::make_shared<qsizetype>(0);
-    return [value, used, store](char* buffer, qsizetype size) -> qsizetype {
-        store->RequireOpen();
-        const qsizetype take = std::min(size, value->size() - *used);
-        memcpy(buffer, value->constData() + *used, static_cast<size_t>(take));
-        *used += take;
-        return take;
-    };
+    return MemoryReader(value, [store] { store->RequireOpen(); });
 }
 
 void OwnAttachment::ReadData(const std::function<void(const char*, qsizetype)>& sink)

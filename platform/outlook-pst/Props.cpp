@@ -5,6 +5,8 @@
 
 #include <QStringList>
 #include <QtEndian>
+#include <algorithm>
+#include <cstring>
 
 namespace OutlookPst {
 
@@ -12,7 +14,8 @@ namespace {
 
 QString PropName(quint16 id)
 {
-    return QStringLiteral("0x") + QString::number(id, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return QStringLiteral("0x") +
+           QString::number(id, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
 // UTF-16LE bytes to text, without the terminating null if there is one.
@@ -108,7 +111,9 @@ QString DisplayNames(MessageSource& message, int type)
 {
     const int codePage = message.CodePage();
     if (!message.HasRecipientTable()) {
-        const quint16 id = type == 1 ? Prop::DisplayTo : type == 2 ? Prop::DisplayCc : Prop::DisplayBcc;
+        const quint16 id = type == 1   ? Prop::DisplayTo
+                           : type == 2 ? Prop::DisplayCc
+                                       : Prop::DisplayBcc;
         return TextOr(message, id, codePage);
     }
     QStringList names;
@@ -173,7 +178,23 @@ void MemoryBag::SetInt(quint16 id, qint32 value)
     Set(id, PropType::Int32, data);
 }
 
-void MemoryBag::SetBinary(quint16 id, const QByteArray& data) { Set(id, PropType::Binary, data); }
+void MemoryBag::SetBinary(quint16 id, const QByteArray& data)
+{
+    Set(id, PropType::Binary, data);
+}
+
+AttachmentSource::DataReader MemoryReader(QByteArray data, std::function<void()> check)
+{
+    auto value = std::make_shared<QByteArray>(std::move(data));
+    auto used = std::make_shared<qsizetype>(0);
+    return [value, used, check = std::move(check)](char* buffer, qsizetype size) -> qsizetype {
+        check();
+        const qsizetype take = std::min(size, value->size() - *used);
+        memcpy(buffer, value->constData() + *used, static_cast<size_t>(take));
+        *used += take;
+        return take;
+    };
+}
 
 void MemoryAttachment::ReadData(const std::function<void(const char*, qsizetype)>& sink)
 {

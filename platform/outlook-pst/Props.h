@@ -128,6 +128,10 @@ public:
 };
 using AttachmentSourcePtr = std::shared_ptr<AttachmentSource>;
 
+// A reader of content held in memory; check runs before every piece (it raises
+// once the data file has been closed).
+AttachmentSource::DataReader MemoryReader(QByteArray data, std::function<void()> check);
+
 class MessageSource : public PropertyBag {
 public:
     // The code page of the message's 8-bit strings.

@@ -169,15 +169,7 @@ AttachmentSource::DataReader PstAttachment::OpenData()
         }
         const auto value = own->Values.find(Prop::AttachDataBin);
         if (value != own->Values.end() && value->second.first == PropType::Binary) {
-            auto data = std::make_shared<QByteArray>(value->second.second);
-            auto used = std::make_shared<qsizetype>(0);
-            return [data, used, item](char* buffer, qsizetype size) -> qsizetype {
-                item->Get();
-                const qsizetype take = std::min(size, data->size() - *used);
-                memcpy(buffer, data->constData() + *used, static_cast<size_t>(take));
-                *used += take;
-                return take;
-            };
+            return MemoryReader(value->second.second, [item] { item->Get(); });
         }
     }
     // libpff's own reader; libpff reads the whole value into memory on first use.
@@ -210,10 +202,11 @@ AttachmentSource::DataReader PstAttachment::OpenData()
         if (got < 0)
             Check(-1, error, what);
         if (got == 0)
-            throw EOleException(QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
-                                    .arg(what)
-                                    .arg(state->done)
-                                    .arg(state->size));
+            throw EOleException(
+                QStringLiteral("%1: データが途中で終わっています (%2 / %3 バイト)。")
+                    .arg(what)
+                    .arg(state->done)
+                    .arg(state->size));
         state->done += static_cast<size64_t>(got);
         return static_cast<qsizetype>(got);
     };
