@@ -77,6 +77,25 @@ quint32 BlockCrc(const char* data, qsizetype size)
 
 namespace {
 
+// Reads up to size bytes at offset; how many (fewer where the file ends), or
+// -1 for a read error.
+qsizetype ReadAt(int fd, quint64 offset, char* buffer, qsizetype size)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done),
+                                  static_cast<off_t>(offset + static_cast<quint64>(done)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
 // Reads a file through a few aligned windows of it. The blocks of one message
 // and its attachments usually lie side by side, so one read of a window serves
 // a message's dozen small reads; a read larger than half a window goes
@@ -88,7 +107,7 @@ public:
     bool Read(quint64 offset, char* buffer, qsizetype size)
     {
         if (size > kWindow / 2)
-            return ReadFile(offset, buffer, size);
+            return ReadAt(FFd, offset, buffer, size) == size;
         while (size > 0) {
             const quint64 start = offset & ~quint64(kWindow - 1);
             const Window* window = Find(start);
@@ -135,37 +154,12 @@ private:
         if (!window.Data)
             window.Data = std::make_unique<char[]>(kWindow);
         window.Start = ~quint64(0);
-        qsizetype done = 0;
-        while (done < kWindow) {
-            const ssize_t n =
-                ::pread(FFd, window.Data.get() + done, static_cast<size_t>(kWindow - done),
-                        static_cast<off_t>(start + static_cast<quint64>(done)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return nullptr;
-            if (n == 0)
-                break;
-            done += n;
-        }
+        const qsizetype done = ReadAt(FFd, start, window.Data.get(), kWindow);
+        if (done < 0)
+            return nullptr;
         window.Start = start;
         window.Valid = done;
         return &window;
-    }
-
-    bool ReadFile(quint64 offset, char* buffer, qsizetype size) const
-    {
-        qsizetype done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(FFd, buffer + done, static_cast<size_t>(size - done),
-                                      static_cast<off_t>(offset + static_cast<quint64>(done)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
     }
 
     int FFd;

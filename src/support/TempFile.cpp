@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,25 +66,50 @@ TempPlace PlaceOf(const QString& dirName, const QString& prefix)
     return {dirName.isEmpty() ? UserTempFolder() : dirName, prefix, false};
 }
 
+// Tries unique names in folder until create (which makes the entry, returning
+// 0 or the system's error number) finds one free; the path, and in error the
+// last error number (EEXIST when every name was taken).
+QString CreateUnique(const QString& folder, const QString& prefix,
+                     const std::function<int(const QByteArray&)>& create, int& error)
+{
+    error = EEXIST;
+    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+        const QString path = JoinPath(folder, UniqueName(prefix));
+        error = create(QFile::encodeName(path));
+        if (error == 0)
+            return path;
+    }
+    return QString();
+}
+
 // Creates a new empty file with O_EXCL, so that no existing file is ever reused.
 // With handle, the file stays open for writing and its descriptor is given there.
 QString CreateUniqueFile(const TempPlace& place, mode_t mode, int* handle = nullptr)
 {
-    int error = EEXIST;
-    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
-        const QString path = JoinPath(place.folder, UniqueName(place.prefix));
-        const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) {
+    int error = 0;
+    const QString path = CreateUnique(
+        place.folder, place.prefix,
+        [&](const QByteArray& name) {
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd < 0)
+                return errno;
             if (handle)
                 *handle = fd;
             else
                 ::close(fd);
-            return path;
-        }
-        error = errno;
-    }
-    RaiseTempError(place.plain, error, place.folder);
+            return 0;
+        },
+        error);
+    if (error != 0)
+        RaiseTempError(place.plain, error, place.folder);
+    return path;
+}
+
+// Unnamed files are given their names through /proc; without it they cannot be used.
+bool CanNameUnnamedFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
 }
 
 void RemoveEntry(int parent, const char* name, bool& ok)
@@ -147,14 +173,14 @@ QString CreateTempFileName(const QString& DirName, const QString& Prefix)
 QString CreateTempDirectory(const QString& DirName, const QString& Prefix)
 {
     const TempPlace place = PlaceOf(DirName, Prefix);
-    int error = EEXIST;
-    for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
-        const QString path = JoinPath(place.folder, UniqueName(place.prefix));
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
-            return path;
-        error = errno;
-    }
-    RaiseTempError(place.plain, error, place.folder);
+    int error = 0;
+    const QString path = CreateUnique(
+        place.folder, place.prefix,
+        [](const QByteArray& name) { return ::mkdir(name.constData(), 0700) == 0 ? 0 : errno; },
+        error);
+    if (error != 0)
+        RaiseTempError(place.plain, error, place.folder);
+    return path;
 }
 
 bool RemoveTree(const QString& path)
@@ -206,7 +232,7 @@ TTargetTempFile::TTargetTempFile(const QString& target, TUse use) : FTarget(targ
     // An unnamed file needs /proc to be given a name later. A file system
     // without unnamed files refuses the open; the named way then serves, and
     // reports any other error in its words.
-    if (use == TUse::ByWrite && ::access("/proc/self/fd", X_OK) == 0) {
+    if (use == TUse::ByWrite && CanNameUnnamedFiles()) {
         FHandle =
             ::open(QFile::encodeName(folder).constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
         if (FHandle >= 0) {
@@ -278,12 +304,10 @@ void TTargetTempFile::Commit()
     if (FAnonymous) {
         // Named beside the target first, then renamed over it in one step.
         const TStopSignalsHeld held;
-        const QString folder = QFileInfo(FTarget).path();
-        int error = EEXIST;
-        for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
-            FPath = JoinPath(folder, UniqueName(QString()));
-            error = LinkAnonymous(QFile::encodeName(FPath));
-        }
+        int error = 0;
+        FPath = CreateUnique(
+            QFileInfo(FTarget).path(), QString(),
+            [this](const QByteArray& name) { return LinkAnonymous(name); }, error);
         if (error != 0)
             Fail(QStringLiteral("ファイル \"%1\" を作成できません。%2"), error);
         FAnonymous = false;
